@@ -1,0 +1,8 @@
+#pragma once
+
+#include "platform/Window.h"
+
+class CAboutDlg : public CDialogEx {
+public:
+    CAboutDlg();
+};

@@ -1,0 +1,122 @@
+#include "DaltrixDlg.h"
+
+#include "AboutDlg.h"
+#include "LogFormats.h"
+
+#include "res/resource.h"
+
+namespace {
+
+CDaltrixDlg& Self(CDialogEx& dialog) {
+    return static_cast<CDaltrixDlg&>(dialog);
+}
+
+constexpr int kVirtualKeyA = 'A';
+constexpr int kVirtualKeyC = 'C';
+
+}  // namespace
+
+CDaltrixDlg::CDaltrixDlg(CWnd* parent) : CDialogEx(IDD_DALTRIX_DIALOG, parent) {
+    m_hIcon = wnd::LoadAppIcon(IDR_MAINFRAME);
+}
+
+// Members go in reverse order of declaration, so both connections close here.
+CDaltrixDlg::~CDaltrixDlg() = default;
+
+void CDaltrixDlg::DoDataExchange(CDataExchange* dx) {
+    CDialogEx::DoDataExchange(dx);
+    DDX_Control(dx, IDC_LOG_LIST, m_logList);
+    DDX_Control(dx, IDC_COMPANY_LIST, m_companyList);
+}
+
+const MessageMap& CDaltrixDlg::GetMessageMap() const {
+    static const MessageMap map{
+        {wnd::kWmSysCommand, 0, 0, [](CDialogEx& d, const MessageArgs& a) { Self(d).OnSysCommand(a.id, a.lParam); }},
+        {wnd::kWmPaint, 0, 0, [](CDialogEx& d, const MessageArgs&) { Self(d).OnPaint(); }},
+        {wnd::kWmQueryDragIcon, 0, 0,
+         [](CDialogEx& d, const MessageArgs& a) { *a.result = reinterpret_cast<LRESULT>(Self(d).OnQueryDragIcon()); }},
+        {wnd::kWmCommand, IDC_START, wnd::kBnClicked, [](CDialogEx& d, const MessageArgs&) { Self(d).OnStartClicked(); }},
+        {wnd::kWmNotify, IDC_COMPANY_LIST, wnd::kNmDblclk,
+         [](CDialogEx& d, const MessageArgs& a) { Self(d).OnDblclkCompanyList(a.header, a.result); }},
+        {wnd::kWmNotify, IDC_LOG_LIST, wnd::kLvnKeydown,
+         [](CDialogEx& d, const MessageArgs& a) { Self(d).OnLogKeyDown(a.key, a.ctrl); }},
+    };
+    return map;
+}
+
+bool CDaltrixDlg::OnInitDialog() {
+    CDialogEx::OnInitDialog();
+
+    if (CMenu* menu = GetSystemMenu(false)) {
+        const CString about = wnd::LoadResourceString(IDS_ABOUTBOX);
+        if (!about.IsEmpty()) {
+            menu->AppendMenu(wnd::kMfSeparator);
+            menu->AppendMenu(wnd::kMfString, IDM_ABOUTBOX, about);
+        }
+    }
+    SetIcon(m_hIcon, true);
+    SetIcon(m_hIcon, false);
+
+    m_logList.InsertColumn(0, u"Info", wnd::kLvcfmtLeft, 2000);
+    m_companyList.InsertColumn(0, u"Nummer", wnd::kLvcfmtLeft, 80);
+    m_companyList.InsertColumn(1, u"Namn", wnd::kLvcfmtLeft, 800);
+    m_companyList.InsertColumn(2, u"FileDSN", wnd::kLvcfmtLeft, 800);
+
+    m_msgNo = 1;
+    AddLog(logfmt::kClickStart);
+    return true;
+}
+
+void CDaltrixDlg::AddLog(const char16_t* format, const std::vector<CString::FormatArg>& args) {
+    std::vector<CString::FormatArg> values{m_msgNo++};
+    values.insert(values.end(), args.begin(), args.end());
+    const CString line = CString::Format(format, values);
+    // Lines go in at the end, so the list keeps writing order at any count.
+    const int row = m_logList.InsertItem(m_logList.GetItemCount(), line);
+    if (row >= 0)
+        m_logList.EnsureVisible(row, false);
+    // A handler runs on the one thread; painting now lets a long run show its progress.
+    m_logList.UpdateWindow();
+}
+
+void CDaltrixDlg::OnSysCommand(unsigned id, std::intptr_t /*lParam*/) {
+    if ((id & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg about;
+        about.DoModal();
+    } else {
+        Default();
+    }
+}
+
+void CDaltrixDlg::OnPaint() {
+    if (!IsIconic()) {
+        Default();
+        return;
+    }
+    CPaintDC dc(this);
+    dc.EraseIconBackground();
+    const CRect client = GetClientRect();
+    const int x = (client.Width() - GetIconWidth() + 1) / 2;
+    const int y = (client.Height() - GetIconHeight() + 1) / 2;
+    dc.DrawIcon(x, y, m_hIcon);
+}
+
+IconHandle CDaltrixDlg::OnQueryDragIcon() {
+    return m_hIcon;
+}
+
+// Ctrl+A selects the whole log and Ctrl+C copies the selected lines, so an operator can send
+// the log to support.
+void CDaltrixDlg::OnLogKeyDown(int key, bool ctrl) {
+    if (!ctrl)
+        return;
+    if (key == kVirtualKeyA) {
+        m_logList.SelectAllItems();
+    } else if (key == kVirtualKeyC) {
+        CString text;
+        for (int row : m_logList.GetSelectedItems())
+            text += m_logList.GetItemText(row, 0) + u"\r\n";
+        if (!text.IsEmpty())
+            wnd::SetClipboardText(text);
+    }
+}

@@ -1,0 +1,48 @@
+// Every line the log can show. Each format starts with the line number, "%03d ".
+#pragma once
+
+namespace logfmt {
+inline constexpr const char16_t* kClickStart = u"%03d Klicka Starta för att påbörja konverteringen";
+inline constexpr const char16_t* kNotAdministrator =
+    u"%03d Detta program måste köras som administratör! Avsluta och starta programmet som administratör.";
+inline constexpr const char16_t* kNotInstalled =
+    u"%03d Det verkar som om Varnik Lön 3.x inte är installerat i katalogen %s. Installera detta före du kör konverteringen.";
+inline constexpr const char16_t* kStarting =
+    u"%03d Startar. För att välja databasserver för Varnik_tqsys väljer du ett aktivt företag i listan nedan.";
+inline constexpr const char16_t* kMayNeedLogin = u"%03d Du kan eventuellt behöva logga in.";
+inline constexpr const char16_t* kFoundSystemDsn = u"%03d Hittade en tqsys.dsn som %s";
+inline constexpr const char16_t* kNoSystemDsn = u"%03d Hittade ingen tqsys.dsn när vi försökte med %s";
+inline constexpr const char16_t* kCannotOpenSystemDb = u"%03d Kunde inte öppna systemdatabasen tqsys.dsn, fel %s";
+inline constexpr const char16_t* kDoubleClickCompany =
+    u"%03d Dubbelklicka på ett företags nummer nedan för att välja databasserver för Varnik_tqsys";
+inline constexpr const char16_t* kCompanyChosen = u"%03d Företag %s är valt";
+inline constexpr const char16_t* kDsnIs = u"%03d DSN är %s";
+inline constexpr const char16_t* kServerIs = u"%03d Server är %s";
+inline constexpr const char16_t* kNoServerAddress = u"%03d Kunde inte bestämma serveradress";
+inline constexpr const char16_t* kUpdateFinished = u"%03d Uppdateringen av Varniks systemdatabas slutförd";
+inline constexpr const char16_t* kDsnCreated = u"%03d DSN skapad för systemdatabas";
+inline constexpr const char16_t* kConversionDone = u"%03d Konverteringen av systemdatabasen klar";
+inline constexpr const char16_t* kCopyingCompanyDsns = u"%03d Kopierar över alla tqxxxx.dsn filer";
+inline constexpr const char16_t* kAllDone = u"%03d Klart! Klicka Avsluta";
+inline constexpr const char16_t* kCannotOpenDbWithError = u"%03d Kunde inte öppna databasen: %s";
+inline constexpr const char16_t* kCannotOpenDb = u"%03d Kunde inte öppna databasen";
+inline constexpr const char16_t* kNoConnection = u"%03d Ingen anslutning till databasen";
+inline constexpr const char16_t* kDatabaseExists = u"%03d Databasen Varnik_tqsys finns redan och kommer att uppdateras";
+inline constexpr const char16_t* kDatabaseMissing = u"%03d Databasen Varnik_tqsys finns inte redan och kommer att skapas";
+inline constexpr const char16_t* kCreatingDatabase = u"%03d Skapar databasen Varnik_tqsys";
+inline constexpr const char16_t* kDatabaseCreated = u"%03d Databasen, Varnik_tqsys skapad";
+inline constexpr const char16_t* kCannotCreateDatabase = u"%03d Kunde inte skapa databasen: %s";
+inline constexpr const char16_t* kUpdatingSystemDb =
+    u"%03d Uppdaterar Varnik_tqsys. Om företag redan finns i listan så skrivs ett felmeddelande för dessa";
+inline constexpr const char16_t* kCannotInsertCompany = u"%03d Kunde inte uppdatera företagslistan: %s, %s, %s %s";
+inline constexpr const char16_t* kUpdatingParameters = u"%03d Uppdaterar parametertabellen i Varnik_tqsys";
+inline constexpr const char16_t* kParametersUpdated = u"%03d Parametrarna uppdaterade";
+inline constexpr const char16_t* kCannotInsertParameters = u"%03d Kunde inte uppdatera Parametrarna: %s";
+inline constexpr const char16_t* kRenamingSystemDsn = u"%03d Byter namn på tqsys.dsn om den finns";
+inline constexpr const char16_t* kNoBackupFile = u"%03d Info: Fanns ingen backuppfil för tqsys.dsn. Helt OK";
+inline constexpr const char16_t* kNoInstalledSystemDsn = u"%03d Info: Finns ingen tqsys.dsn för 64-bitars. Helt OK";
+inline constexpr const char16_t* kRenamingToBackup = u"%03d Info: Byter namn på tqsys.dsn till tqsys.bak";
+inline constexpr const char16_t* kCannotRename = u"%03d Kunde inte byta namn på %s %d";
+inline constexpr const char16_t* kCreatingSystemDsn = u"%03d Skapar ny tqsys.dsn";
+inline constexpr const char16_t* kCannotCreateFile = u"%03d FEL! Kunde inte skapa %s! Felkod %d";
+}  // namespace logfmt

@@ -1,0 +1,82 @@
+// Copies every listed company and the old parameter row into Varnik_tqsys, one insert each.
+#include "app/DaltrixDlg.h"
+#include "app/LogFormats.h"
+
+#include <optional>
+
+namespace {
+
+constexpr short kParameterColumns = 11;
+
+// A value as a quoted SQL literal; a quote inside it is doubled, so O'Brien keeps its name.
+CString SqlLiteral(const CString& value) {
+    CString escaped = value;
+    escaped.Replace(u"'", u"''");
+    return CString(u"'") + escaped + u"'";
+}
+
+CString SqlLiteralOrNull(const std::optional<CString>& value) {
+    return value ? SqlLiteral(*value) : CString(u"NULL");
+}
+
+CString TrimmedCell(const CListCtrl& list, int row, int column) {
+    return list.GetItemText(row, column).Trim();
+}
+
+}  // namespace
+
+bool CDaltrixDlg::MigrateSystemData() {
+    bool result = true;
+    AddLog(logfmt::kUpdatingSystemDb);
+    m_serverDb.ExecuteSQL(u"USE [Varnik_tqsys]");
+
+    for (int row = 0; row < m_companyList.GetItemCount(); ++row) {
+        const CString number = TrimmedCell(m_companyList, row, 0);
+        const CString name = TrimmedCell(m_companyList, row, 1);
+        const CString fileDsn = TrimmedCell(m_companyList, row, 2);
+        const CString insert = CString::Format(u"INSERT INTO TQ_FORETAG (Nummer, Namn, FileDSN) VALUES(%s,%s,%s)",
+                                               {SqlLiteral(number), SqlLiteral(name), SqlLiteral(fileDsn)});
+        try {
+            m_serverDb.ExecuteSQL(insert);
+        } catch (const CDBException& e) {
+            AddLog(logfmt::kCannotInsertCompany, {number, name, fileDsn, e.m_strError});
+            result = false;
+        }
+    }
+
+    AddLog(logfmt::kUpdatingParameters);
+    // Empty texts when the old table has no row; a NULL field stays NULL.
+    std::vector<std::optional<CString>> values(kParameterColumns, CString());
+    CRecordset parameters(&m_sysDb);
+    if (!parameters.Open(CRecordset::snapshot,
+                         u"select Kontrollsumma, Licensagare, Licensnr, Major, Max_foretag, Max_lontagare, Minor, "
+                         u"MultiplaPerioder, Nyckel, Password, Sokvag from TQ_PARAMETRAR",
+                         0))
+        throw CDBException(u"Systemdatabasen är inte öppen", u"State:08003", -1);
+    if (!parameters.IsEOF()) {
+        for (short column = 0; column < kParameterColumns; ++column) {
+            CString value;
+            if (!parameters.GetFieldValueOrNull(column, value))
+                values[static_cast<size_t>(column)] = std::nullopt;
+            else
+                values[static_cast<size_t>(column)] = value;
+        }
+    }
+    parameters.Close();
+
+    std::vector<CString::FormatArg> literals;
+    for (const auto& value : values)
+        literals.emplace_back(SqlLiteralOrNull(value));
+    const CString insert = CString::Format(
+        u"INSERT INTO TQ_PARAMETRAR (Kontrollsumma, Licensagare, Licensnr, Major, Max_foretag, Max_lontagare, "
+        u"Minor, MultiplaPerioder, Nyckel, Password, Sokvag) VALUES (%s,%s,%s,%s,%s,%s,%s,%s,%s,%s,%s)",
+        literals);
+    try {
+        m_serverDb.ExecuteSQL(insert);
+        AddLog(logfmt::kParametersUpdated);
+    } catch (const CDBException& e) {
+        AddLog(logfmt::kCannotInsertParameters, {e.m_strError});
+        result = false;
+    }
+    return result;
+}

@@ -1,0 +1,20 @@
+// ODBC connect strings: items "key=value" separated by ";", a value may stand in braces.
+#pragma once
+
+#include "CString.h"
+
+#include <utility>
+#include <vector>
+
+using ConnectItems = std::vector<std::pair<CString, CString>>;
+
+ConnectItems ParseConnectString(const CString& connect);
+CString JoinConnectString(const ConnectItems& items);
+
+// The connect string with a "FILEDSN=" item replaced by the items of that file's [ODBC]
+// section; items of the connect string itself win. Raises CDBException when the file is
+// missing or unreadable, and never creates it. A string without FILEDSN comes back unchanged.
+CString ExpandFileDsn(const CString& connect);
+
+// The items of the [ODBC] section of a file DSN's bytes (ANSI, UTF-8, or UTF-16 with a BOM).
+ConnectItems ParseFileDsn(const std::vector<unsigned char>& bytes);

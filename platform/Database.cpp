@@ -1,0 +1,239 @@
+#include "Database.h"
+
+#include "ConnectString.h"
+#include "Window.h"
+
+#include "platform/OdbcApi.h"
+
+#include <vector>
+
+static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "ODBC wide characters must be UTF-16 units");
+
+struct OdbcHandle {
+    OdbcHandle(SQLSMALLINT handleType, SQLHANDLE parent) : type(handleType) {
+        if (!SQL_SUCCEEDED(SQLAllocHandle(type, parent, &handle)))
+            handle = SQL_NULL_HANDLE;
+    }
+    ~OdbcHandle() {
+        if (handle != SQL_NULL_HANDLE)
+            SQLFreeHandle(type, handle);
+    }
+    OdbcHandle(const OdbcHandle&) = delete;
+    OdbcHandle& operator=(const OdbcHandle&) = delete;
+
+    SQLSMALLINT type;
+    SQLHANDLE handle = SQL_NULL_HANDLE;
+};
+
+namespace {
+
+const SQLWCHAR* Wide(const CString& text) {
+    return reinterpret_cast<const SQLWCHAR*>(text.GetString());
+}
+
+// "[FreeTDS][SQL Server]Invalid object name 'X'." -> the text after the bracketed origins.
+CString StripOrigin(const CString& message, CString& origin) {
+    int pos = 0;
+    while (pos < message.GetLength() && message[pos] == u'[') {
+        const int close = message.Find(u']', pos);
+        if (close < 0)
+            break;
+        pos = close + 1;
+    }
+    origin = message.Left(pos);
+    return message.Mid(pos);
+}
+
+[[noreturn]] void ThrowDiagnostics(SQLSMALLINT type, SQLHANDLE handle, SQLRETURN ret) {
+    CString error;
+    CString states;
+    for (SQLSMALLINT record = 1; handle != SQL_NULL_HANDLE; ++record) {
+        SQLWCHAR state[6] = {};
+        SQLINTEGER native = 0;
+        std::vector<SQLWCHAR> text(1024);
+        SQLSMALLINT length = 0;
+        SQLRETURN got = SQLGetDiagRecW(type, handle, record, state, &native, text.data(),
+                                       static_cast<SQLSMALLINT>(text.size()), &length);
+        if (got == SQL_SUCCESS_WITH_INFO && length >= static_cast<SQLSMALLINT>(text.size())) {
+            text.resize(static_cast<size_t>(length) + 1);
+            got = SQLGetDiagRecW(type, handle, record, state, &native, text.data(),
+                                 static_cast<SQLSMALLINT>(text.size()), &length);
+        }
+        if (!SQL_SUCCEEDED(got))
+            break;
+        CString origin;
+        const CString message = StripOrigin(CString(reinterpret_cast<const char16_t*>(text.data())), origin);
+        if (!error.IsEmpty())
+            error += u" ";
+        error += message;
+        states += CString::Format(u"State:%s,Native:%d,Origin:%s\n",
+                                  {CString(reinterpret_cast<const char16_t*>(state)), static_cast<int>(native), origin});
+    }
+    if (error.IsEmpty())
+        error = CString::Format(u"ODBC-anropet misslyckades (returkod %d)", {static_cast<int>(ret)});
+    throw CDBException(error, states, ret);
+}
+
+void Check(SQLRETURN ret, const OdbcHandle& on) {
+    if (!SQL_SUCCEEDED(ret) && ret != SQL_NO_DATA)
+        ThrowDiagnostics(on.type, on.handle, ret);
+}
+
+}  // namespace
+
+CDatabase::CDatabase() = default;
+
+CDatabase::~CDatabase() {
+    Close();
+}
+
+bool CDatabase::OpenEx(const CString& connect, unsigned /*options*/) {
+    if (IsOpen())
+        throw CDBException(u"Connection is already open", u"State:08002", SQL_ERROR);
+    const CString expanded = ExpandFileDsn(connect);
+
+    auto env = std::make_unique<OdbcHandle>(SQL_HANDLE_ENV, static_cast<SQLHANDLE>(SQL_NULL_HANDLE));
+    if (env->handle == SQL_NULL_HANDLE)
+        throw CDBException(u"Cannot allocate an ODBC environment", u"State:HY001", SQL_ERROR);
+    Check(SQLSetEnvAttr(env->handle, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0), *env);
+    auto dbc = std::make_unique<OdbcHandle>(SQL_HANDLE_DBC, env->handle);
+    if (dbc->handle == SQL_NULL_HANDLE)
+        ThrowDiagnostics(SQL_HANDLE_ENV, env->handle, SQL_ERROR);
+    // A server that accepts the connection but never answers would otherwise hang the tool.
+    Check(SQLSetConnectAttrW(dbc->handle, SQL_ATTR_LOGIN_TIMEOUT,
+                             reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(kLoginTimeoutSeconds)), 0),
+          *dbc);
+
+    std::vector<SQLWCHAR> completed(8192);
+    SQLSMALLINT completedLength = 0;
+    const SQLRETURN ret = SQLDriverConnectW(
+        dbc->handle, static_cast<SQLHWND>(wnd::PromptOwner()), const_cast<SQLWCHAR*>(Wide(expanded)), SQL_NTS,
+        completed.data(), static_cast<SQLSMALLINT>(completed.size()), &completedLength, SQL_DRIVER_COMPLETE);
+    if (ret == SQL_NO_DATA)
+        return false;  // the operator cancelled the driver's login prompt
+    Check(ret, *dbc);
+    Check(SQLSetConnectAttrW(dbc->handle, SQL_ATTR_CONNECTION_TIMEOUT,
+                             reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(kQueryTimeoutSeconds)), 0),
+          *dbc);
+
+    m_connect.Set(CString(reinterpret_cast<const char16_t*>(completed.data())));
+    m_env = std::move(env);
+    m_dbc = std::move(dbc);
+    return true;
+}
+
+void CDatabase::Close() {
+    if (m_dbc)
+        SQLDisconnect(m_dbc->handle);
+    m_dbc.reset();
+    m_env.reset();
+    m_connect.Clear();
+}
+
+bool CDatabase::IsOpen() const {
+    return m_dbc != nullptr;
+}
+
+CString CDatabase::GetConnect() const {
+    return m_connect.Get().value_or(CString());
+}
+
+namespace {
+
+std::unique_ptr<OdbcHandle> NewStatement(const OdbcHandle& dbc) {
+    auto stmt = std::make_unique<OdbcHandle>(SQL_HANDLE_STMT, dbc.handle);
+    if (stmt->handle == SQL_NULL_HANDLE)
+        ThrowDiagnostics(SQL_HANDLE_DBC, dbc.handle, SQL_ERROR);
+    Check(SQLSetStmtAttrW(stmt->handle, SQL_ATTR_QUERY_TIMEOUT,
+                          reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(CDatabase::kQueryTimeoutSeconds)), 0),
+          *stmt);
+    return stmt;
+}
+
+}  // namespace
+
+void CDatabase::ExecuteSQL(const CString& sql) {
+    if (!IsOpen())
+        throw CDBException(u"Connection not open", u"State:08003", SQL_ERROR);
+    const auto stmt = NewStatement(*m_dbc);
+    Check(SQLExecDirectW(stmt->handle, const_cast<SQLWCHAR*>(Wide(sql)), SQL_NTS), *stmt);
+    // A server may report an error in a later result of the same statement.
+    SQLRETURN more;
+    while ((more = SQLMoreResults(stmt->handle)) != SQL_NO_DATA)
+        Check(more, *stmt);
+}
+
+CRecordset::CRecordset(CDatabase* database) : m_database(database) {}
+
+CRecordset::~CRecordset() {
+    Close();
+}
+
+bool CRecordset::Open(OpenType /*type*/, const CString& sql, unsigned /*options*/) {
+    Close();
+    if (!m_database || !m_database->IsOpen())
+        return false;
+    auto stmt = NewStatement(*m_database->m_dbc);
+    Check(SQLExecDirectW(stmt->handle, const_cast<SQLWCHAR*>(Wide(sql)), SQL_NTS), *stmt);
+    m_stmt = std::move(stmt);
+    SQLSMALLINT columns = 0;
+    Check(SQLNumResultCols(m_stmt->handle, &columns), *m_stmt);
+    m_eof = columns == 0;
+    if (!m_eof)
+        Fetch();
+    return true;
+}
+
+bool CRecordset::IsOpen() const {
+    return m_stmt != nullptr;
+}
+
+bool CRecordset::IsEOF() const {
+    return m_eof;
+}
+
+void CRecordset::Fetch() {
+    const SQLRETURN ret = SQLFetch(m_stmt->handle);
+    Check(ret, *m_stmt);
+    m_eof = ret == SQL_NO_DATA;
+}
+
+void CRecordset::MoveNext() {
+    if (!IsOpen() || m_eof)
+        throw CDBException(u"No current row", u"State:24000", SQL_ERROR);
+    Fetch();
+}
+
+bool CRecordset::GetFieldValueOrNull(short index, CString& value) {
+    if (!IsOpen() || m_eof)
+        throw CDBException(u"No current row", u"State:24000", SQL_ERROR);
+    std::u16string text;
+    std::vector<SQLWCHAR> chunk(4096);
+    for (;;) {
+        SQLLEN indicator = 0;
+        const SQLRETURN ret = SQLGetData(m_stmt->handle, static_cast<SQLUSMALLINT>(index + 1), SQL_C_WCHAR,
+                                         chunk.data(), static_cast<SQLLEN>(chunk.size() * sizeof(SQLWCHAR)), &indicator);
+        if (ret == SQL_NO_DATA)
+            break;
+        Check(ret, *m_stmt);
+        if (indicator == SQL_NULL_DATA) {
+            value = CString();
+            return false;
+        }
+        text += reinterpret_cast<const char16_t*>(chunk.data());
+        // SQL_SUCCESS means this was the last piece; with-info (01004) means more follows.
+        if (ret == SQL_SUCCESS)
+            break;
+    }
+    value = CString(std::move(text));
+    return true;
+}
+
+void CRecordset::GetFieldValue(short index, CString& value) {
+    GetFieldValueOrNull(index, value);
+}
+
+void CRecordset::Close() {
+    m_stmt.reset();
+    m_eof = true;
+}

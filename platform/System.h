@@ -1,0 +1,50 @@
+// Operating-system services the logic needs. Paths are Windows-shaped ("\" separators); the
+// posix back end reads each "\" as "/", so the same logic runs on Linux.
+#pragma once
+
+#include "CString.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sys {
+
+// True when the process runs with the built-in Administrators group enabled in its token.
+bool IsAdministrator();
+
+// The running program's full path, as a buffer of 260 characters holds it.
+CString ModuleFileName();
+
+// Missing only when the query fails with "file not found": a folder, a file, and any other
+// failure (path not found, access denied) count as present.
+bool PathIsMissing(const CString& path);
+bool IsDirectory(const CString& path);
+
+// The runtime library's file calls: 0 on success, else the error number.
+int UnlinkNarrow(const std::string& narrowPath);
+int Rename(const CString& from, const CString& to);
+
+// Creates or empties the file and writes the bytes; 0 on success, else the error number of the
+// first step that failed (open, write or close).
+int WriteNewFile(const std::string& narrowPath, const std::vector<unsigned char>& bytes);
+
+// Copies, replacing the target. False on any failure.
+bool CopyFile(const CString& from, const CString& to);
+
+std::optional<std::vector<unsigned char>> ReadWholeFile(const CString& path);
+
+struct DirectoryEntry {
+    CString name;  // as stored on disk
+    CString fullPath;
+};
+// The entries of a folder (no "." or ".."), with the folder resolved to its full form. Empty
+// when the folder cannot be read.
+std::vector<DirectoryEntry> ListDirectory(const CString& folder);
+
+// WideCharToMultiByte's contract: bytes written, or 0 with the system error in `error`
+// (122 when the buffer is too small; a size of 0 asks for the size needed).
+int WideToNarrow(unsigned codePage, const char16_t* text, int length, char* buffer, int size, unsigned& error);
+constexpr unsigned kThreadAnsiCodePage = 3;  // CP_THREAD_ACP
+constexpr unsigned kErrorInsufficientBuffer = 122;
+}  // namespace sys

@@ -1,0 +1,192 @@
+// The system services on Linux, with the Windows results the logic relies on.
+#include "PosixHost.h"
+
+#include "platform/System.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <limits.h>
+#include <optional>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+std::optional<CString> g_programPath;
+std::optional<bool> g_administrator;
+
+CString WindowsShaped(const std::string& native) {
+    CString path = CString::FromUtf8(native);
+    path.Replace(u"/", u"\\");
+    return path;
+}
+
+bool IsExistingDirectory(const std::string& native) {
+    struct stat info {};
+    return ::stat(native.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string ParentOf(const std::string& native) {
+    std::string trimmed = native;
+    while (trimmed.size() > 1 && trimmed.back() == '/')
+        trimmed.pop_back();
+    const size_t slash = trimmed.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : trimmed.substr(0, slash);
+}
+
+int RenameNoReplace(const std::string& from, const std::string& to) {
+#ifdef SYS_renameat2
+    constexpr unsigned kRenameNoReplace = 1;
+    if (::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), kRenameNoReplace) == 0)
+        return 0;
+    if (errno != ENOSYS && errno != EINVAL)
+        return errno;
+#endif
+    struct stat info {};
+    if (::lstat(to.c_str(), &info) == 0)
+        return EEXIST;
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+}  // namespace
+
+namespace posix_host {
+
+void SetProgramPath(const CString& windowsShapedPath) {
+    g_programPath = windowsShapedPath;
+}
+
+void SetAdministrator(bool administrator) {
+    g_administrator = administrator;
+}
+
+std::string NativePath(const std::string& narrowPath) {
+    std::string native = narrowPath;
+    std::replace(native.begin(), native.end(), '\\', '/');
+    return native;
+}
+
+std::string NativePath(const CString& path) {
+    return NativePath(path.ToUtf8());
+}
+
+}  // namespace posix_host
+
+namespace sys {
+
+using posix_host::NativePath;
+
+bool IsAdministrator() {
+    return g_administrator.value_or(::geteuid() == 0);
+}
+
+CString ModuleFileName() {
+    if (g_programPath)
+        return g_programPath->Left(259);
+    char buffer[PATH_MAX] = {};
+    const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    return WindowsShaped(std::string(buffer, length > 0 ? static_cast<size_t>(length) : 0)).Left(259);
+}
+
+// Windows tells "file not found" (the last part is missing) from "path not found" (a folder
+// on the way is missing); only the first counts as missing.
+bool PathIsMissing(const CString& path) {
+    const std::string native = NativePath(path);
+    struct stat info {};
+    if (::stat(native.c_str(), &info) == 0)
+        return false;
+    return errno == ENOENT && IsExistingDirectory(ParentOf(native));
+}
+
+bool IsDirectory(const CString& path) {
+    return IsExistingDirectory(NativePath(path));
+}
+
+int UnlinkNarrow(const std::string& narrowPath) {
+    return ::unlink(NativePath(narrowPath).c_str()) == 0 ? 0 : errno;
+}
+
+// Like _wrename, a rename never replaces an existing file.
+int Rename(const CString& from, const CString& to) {
+    return RenameNoReplace(NativePath(from), NativePath(to));
+}
+
+int WriteNewFile(const std::string& narrowPath, const std::vector<unsigned char>& bytes) {
+    std::FILE* file = std::fopen(NativePath(narrowPath).c_str(), "wb");
+    if (!file)
+        return errno;
+    int error = 0;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size() || std::fflush(file) != 0)
+        error = errno;
+    if (std::fclose(file) != 0 && error == 0)
+        error = errno;
+    return error;
+}
+
+bool CopyFile(const CString& from, const CString& to) {
+    const auto bytes = ReadWholeFile(from);
+    return bytes && WriteNewFile(to.ToUtf8(), *bytes) == 0;
+}
+
+std::optional<std::vector<unsigned char>> ReadWholeFile(const CString& path) {
+    const std::string native = NativePath(path);
+    if (IsExistingDirectory(native))
+        return std::nullopt;
+    std::ifstream in(native, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad())
+        return std::nullopt;
+    return bytes;
+}
+
+std::vector<DirectoryEntry> ListDirectory(const CString& folder) {
+    std::vector<DirectoryEntry> entries;
+    const std::string native = NativePath(folder);
+    char resolved[PATH_MAX] = {};
+    DIR* dir = ::opendir(native.c_str());
+    if (!dir || !::realpath(native.c_str(), resolved)) {
+        if (dir)
+            ::closedir(dir);
+        return entries;
+    }
+    std::string base = resolved;
+    if (base.back() != '/')
+        base += '/';
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        entries.push_back({CString::FromUtf8(name), WindowsShaped(base + name)});
+    }
+    ::closedir(dir);
+    // Sorted, as an NTFS folder lists its names.
+    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
+    return entries;
+}
+
+int WideToNarrow(unsigned /*codePage: UTF-8 is Linux's only one*/, const char16_t* text, int length, char* buffer,
+                 int size, unsigned& error) {
+    const std::string narrow = CString(text, length).ToUtf8();
+    const int needed = static_cast<int>(narrow.size());
+    if (size == 0)
+        return needed;
+    if (needed > size) {
+        error = kErrorInsufficientBuffer;
+        return 0;
+    }
+    std::copy(narrow.begin(), narrow.end(), buffer);
+    return needed;
+}
+
+}  // namespace sys
