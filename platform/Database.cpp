@@ -176,9 +176,8 @@ bool CRecordset::Open(OpenType /*type*/, const CString& sql, unsigned /*options*
     auto stmt = NewStatement(*m_database->m_dbc);
     Check(SQLExecDirectW(stmt->handle, const_cast<SQLWCHAR*>(Wide(sql)), SQL_NTS), *stmt);
     m_stmt = std::move(stmt);
-    SQLSMALLINT columns = 0;
-    Check(SQLNumResultCols(m_stmt->handle, &columns), *m_stmt);
-    m_eof = columns == 0;
+    Check(SQLNumResultCols(m_stmt->handle, &m_columns), *m_stmt);
+    m_eof = m_columns == 0;
     if (!m_eof)
         Fetch();
     return true;
@@ -236,4 +235,5 @@ void CRecordset::GetFieldValue(short index, CString& value) {
 void CRecordset::Close() {
     m_stmt.reset();
     m_eof = true;
+    m_columns = 0;
 }

@@ -63,10 +63,12 @@ public:
     bool GetFieldValueOrNull(short index, CString& value);
     void MoveNext();
     void Close();
+    short GetODBCFieldCount() const { return m_columns; }
 
 private:
     void Fetch();
     CDatabase* m_database;
     std::unique_ptr<OdbcHandle> m_stmt;
     bool m_eof = true;
+    short m_columns = 0;
 };

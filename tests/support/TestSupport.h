@@ -1,0 +1,89 @@
+// Shared pieces of the native tests: temporary folders, real ODBC drivers of the tests' own,
+// the SQL Server stand-in, and a dialog on the headless window layer.
+#pragma once
+
+#include "app/DaltrixDlg.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace testing_support {
+
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const fs::path& path() const { return m_path; }
+    fs::path operator/(const std::string& name) const { return m_path / name; }
+
+private:
+    fs::path m_path;
+};
+
+// A Windows-shaped path ("\" separators), as the logic builds and the posix layer reads.
+CString WinPath(const fs::path& path);
+
+void WriteFile(const fs::path& path, const std::string& bytes);
+std::string ReadFile(const fs::path& path);
+
+// An old system database: a SQLite file with TQ_FORETAG and TQ_PARAMETRAR, reached through a
+// file DSN "tqsys.dsn" that names the SQLite3 ODBC driver.
+void RunSqlite(const fs::path& database, const std::vector<std::string>& statements);
+void WriteSqliteDsn(const fs::path& dsnFile, const fs::path& database);
+
+// While alive, permission bits hold for this process even when it runs as root.
+class PermissionBitsEnforced {
+public:
+    PermissionBitsEnforced();
+    ~PermissionBitsEnforced();
+    PermissionBitsEnforced(const PermissionBitsEnforced&) = delete;
+    PermissionBitsEnforced& operator=(const PermissionBitsEnforced&) = delete;
+
+private:
+    unsigned m_saved[2] = {};
+};
+
+// The SQL Server stand-in on a free loopback port, for as long as the object lives.
+class StandIn {
+public:
+    explicit StandIn(const std::vector<std::string>& options = {});
+    ~StandIn();
+    StandIn(const StandIn&) = delete;
+    StandIn& operator=(const StandIn&) = delete;
+    int port() const { return m_port; }
+    // Every SQL text the stand-in received, in order.
+    std::vector<std::string> Statements() const;
+    // A company file DSN that reaches the stand-in through FreeTDS.
+    void WriteCompanyDsn(const fs::path& dsnFile, const std::string& user = "varnik",
+                         const std::string& password = "Hemligt#1", const std::string& driver = "{SQL Server}",
+                         const std::string& extra = "") const;
+    // A direct connect string, for tests that look at the server's content.
+    std::string ConnectString(const std::string& user = "varnik", const std::string& password = "Hemligt#1") const;
+
+private:
+    TempDir m_dir;
+    int m_pid = -1;
+    int m_port = 0;
+};
+
+// All rows of a query as text, each row's fields joined with "|"; NULL as "<NULL>".
+std::vector<std::string> QueryRows(CDatabase& db, const std::string& sql);
+
+// The main dialog as shown, with its program folder and installation folder set.
+struct DialogFixture {
+    DialogFixture();
+    ~DialogFixture();
+    void PlaceProgram(const fs::path& programDir);
+    std::vector<std::string> Log() const;
+    // Log lines written after the first `from` lines.
+    std::vector<std::string> LogFrom(size_t from) const;
+
+    std::unique_ptr<CDaltrixDlg> dlg;
+};
+
+}  // namespace testing_support
