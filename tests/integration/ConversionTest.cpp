@@ -1,0 +1,398 @@
+// Whole conversion runs on the headless dialog: the old system database in SQLite through
+// tqsys.dsn, the company's server the SQL Server stand-in through FreeTDS.
+#include "support/TestSupport.h"
+
+#include "platform/headless/HeadlessWindow.h"
+#include "res/resource.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace testing_support;
+
+namespace {
+
+const std::string kPassword = "Hemligt#1";
+
+class Conversion : public ::testing::Test {
+protected:
+    void SetUp() override { Prepare(); }
+
+    void Prepare(const std::vector<std::string>& standInOptions = {}) {
+        server = std::make_unique<StandIn>(standInOptions);
+        fs::create_directories(install);
+        fs::create_directories(program);
+        WriteFile(install / "tqsys.dsn", "[ODBC]\r\nDRIVER=Gammal\r\n");
+        OldSystem({"1, 'Acme AB', 'tq0001.dsn'", "7, 'Björk & Söner  ', 'tq0007.dsn'", "12, 'O''Brien & Co', ''"},
+                  {"4711, 'Varnik Demo AB', 1000, 50, 99, 'NYCKEL-1', 3, 2, 'C:\\Varnik', 'pw', 1"});
+        server->WriteCompanyDsn(program / "tq0001.dsn");
+        server->WriteCompanyDsn(program / "tq0007.dsn");
+        f.PlaceProgram(program);
+        f.dlg->m_installDir = WinPath(install);
+    }
+
+    void OldSystem(const std::vector<std::string>& companies, const std::vector<std::string>& parameters) {
+        std::vector<std::string> sql{
+            "DROP TABLE IF EXISTS TQ_FORETAG", "DROP TABLE IF EXISTS TQ_PARAMETRAR",
+            "CREATE TABLE TQ_FORETAG(Nummer int, Namn char(128), FileDSN char(255))",
+            "CREATE TABLE TQ_PARAMETRAR(Licensnr int, Licensagare char(255), Max_lontagare int, Max_foretag int, "
+            "Kontrollsumma int, Nyckel char(64), Major int, Minor int, Sokvag char(255), Password char(64), "
+            "MultiplaPerioder int)"};
+        for (const auto& c : companies)
+            sql.push_back("INSERT INTO TQ_FORETAG VALUES(" + c + ")");
+        for (const auto& p : parameters)
+            sql.push_back("INSERT INTO TQ_PARAMETRAR VALUES(" + p + ")");
+        RunSqlite(dir / "old.db", sql);
+        WriteSqliteDsn(program / "tqsys.dsn", dir / "old.db");
+    }
+
+    // "Starta", then a double-click on the company with this number.
+    LRESULT StartAndConvert(const std::string& number) {
+        headless::Click(*f.dlg, IDC_START);
+        for (int row = 0; row < f.dlg->m_companyList.GetItemCount(); ++row)
+            if (f.dlg->m_companyList.GetItemText(row, 0).ToUtf8() == number)
+                return headless::DoubleClickRow(*f.dlg, IDC_COMPANY_LIST, f.dlg->m_companyList, row);
+        ADD_FAILURE() << "company " << number << " not listed";
+        return -1;
+    }
+
+    std::vector<std::string> ServerRows(const std::string& sql) {
+        CDatabase db;
+        db.OpenEx(CString::FromUtf8(server->ConnectString()));
+        db.ExecuteSQL(u"USE [Varnik_tqsys]");
+        auto rows = QueryRows(db, sql);
+        // char(n) comes back padded to n; the padding is the server's, not the data's.
+        for (auto& row : rows) {
+            std::string trimmed;
+            size_t start = 0;
+            while (start <= row.size()) {
+                size_t end = row.find('|', start);
+                if (end == std::string::npos)
+                    end = row.size();
+                std::string cell = row.substr(start, end - start);
+                cell.erase(cell.find_last_not_of(' ') + 1);
+                trimmed += (start ? "|" : "") + cell;
+                start = end + 1;
+            }
+            row = trimmed;
+        }
+        return rows;
+    }
+
+    void Direct(const std::vector<std::string>& statements) {
+        CDatabase db;
+        db.OpenEx(CString::FromUtf8(server->ConnectString()));
+        for (const auto& sql : statements)
+            db.ExecuteSQL(CString::FromUtf8(sql));
+    }
+
+    size_t Count(const std::string& statementStart) const {
+        const auto all = server->Statements();
+        return static_cast<size_t>(std::count_if(all.begin(), all.end(), [&](const std::string& s) {
+            return s.rfind(statementStart, 0) == 0;
+        }));
+    }
+
+    std::string Dsn(int number) const {
+        char name[16];
+        std::snprintf(name, sizeof name, "tq%04d.dsn", number);
+        return "FILEDSN=" + WinPath(program).ToUtf8() + "\\" + name + ";";
+    }
+
+    TempDir dir;
+    fs::path install = dir / "Varnik";
+    fs::path program = dir / "Verktyg";
+    std::unique_ptr<StandIn> server;
+    DialogFixture f;
+};
+
+TEST_F(Conversion, ACompleteRunCreatesTheDatabaseCopiesEverythingAndRepointsTheProduct) {
+    EXPECT_EQ(StartAndConvert("7"), 0);
+    const std::string localDsn = WinPath(program / "tqsys.dsn").ToUtf8();
+    EXPECT_EQ(f.Log(), (std::vector<std::string>{
+                           "001 Klicka Starta för att påbörja konverteringen",
+                           "002 Startar. För att välja databasserver för Varnik_tqsys väljer du ett aktivt företag i "
+                           "listan nedan.",
+                           "003 Du kan eventuellt behöva logga in.",
+                           "004 Hittade en tqsys.dsn som " + localDsn,
+                           "005 Dubbelklicka på ett företags nummer nedan för att välja databasserver för Varnik_tqsys",
+                           "006 Företag 7 är valt",
+                           "007 DSN är " + Dsn(7),
+                           "008 Server är 127.0.0.1",
+                           "009 Databasen Varnik_tqsys finns inte redan och kommer att skapas",
+                           "010 Skapar databasen Varnik_tqsys",
+                           "011 Databasen, Varnik_tqsys skapad",
+                           "012 Uppdaterar Varnik_tqsys. Om företag redan finns i listan så skrivs ett felmeddelande "
+                           "för dessa",
+                           "013 Uppdaterar parametertabellen i Varnik_tqsys",
+                           "014 Parametrarna uppdaterade",
+                           "015 Uppdateringen av Varniks systemdatabas slutförd",
+                           "016 Byter namn på tqsys.dsn om den finns",
+                           "017 Info: Fanns ingen backuppfil för tqsys.dsn. Helt OK",
+                           "018 Info: Byter namn på tqsys.dsn till tqsys.bak",
+                           "019 Skapar ny tqsys.dsn",
+                           "020 DSN skapad för systemdatabas",
+                           "021 Konverteringen av systemdatabasen klar",
+                           "022 Kopierar över alla tqxxxx.dsn filer",
+                           "023 Klart! Klicka Avsluta"}));
+    EXPECT_FALSE(f.dlg->GetDlgItem(IDC_START)->IsWindowEnabled());
+    EXPECT_TRUE(headless::TheScreen().stopMessages.empty());
+
+    // The list's order, top to bottom, names trimmed, the quote kept.
+    EXPECT_EQ(ServerRows("select Nummer, Namn, FileDSN from TQ_FORETAG"),
+              (std::vector<std::string>{"12|O'Brien & Co|", "7|Björk & Söner|tq0007.dsn", "1|Acme AB|tq0001.dsn"}));
+    EXPECT_EQ(ServerRows("select Licensnr, Licensagare, Max_lontagare, Max_foretag, Kontrollsumma, Nyckel, Major, "
+                         "Minor, Sokvag, Password, MultiplaPerioder from TQ_PARAMETRAR"),
+              std::vector<std::string>{"4711|Varnik Demo AB|1000|50|99|NYCKEL-1|3|2|C:\\Varnik|pw|1"});
+
+    const auto statements = server->Statements();
+    const std::vector<std::string> creation{
+        "USE [master]",
+        "CREATE DATABASE [Varnik_tqsys] COLLATE Finnish_Swedish_CI_AS",
+        "USE [Varnik_tqsys]",
+        "CREATE TABLE TQ_FORETAG(Nummer int NULL, Namn char(128) NULL, FileDSN char(255) NULL)",
+        "CREATE UNIQUE NONCLUSTERED INDEX[PrimaryKey] ON TQ_FORETAG(Nummer ASC)",
+        "CREATE TABLE TQ_PARAMETRAR(Licensnr int NULL, Licensagare char(255) NULL, Max_lontagare int NULL, "
+        "Max_foretag int NULL, Kontrollsumma int NULL, Nyckel char(64), Major int NULL, Minor int NULL, Sokvag "
+        "char(255) NULL, Password char(64) NULL, MultiplaPerioder int NULL)",
+        "CREATE UNIQUE NONCLUSTERED INDEX[PrimaryKey] ON TQ_PARAMETRAR(Licensnr ASC)",
+        "USE [Varnik_tqsys]",
+        "INSERT INTO TQ_FORETAG (Nummer, Namn, FileDSN) VALUES('12','O''Brien & Co','')",
+        "INSERT INTO TQ_FORETAG (Nummer, Namn, FileDSN) VALUES('7','Björk & Söner','tq0007.dsn')",
+        "INSERT INTO TQ_FORETAG (Nummer, Namn, FileDSN) VALUES('1','Acme AB','tq0001.dsn')",
+        "INSERT INTO TQ_PARAMETRAR (Kontrollsumma, Licensagare, Licensnr, Major, Max_foretag, Max_lontagare, Minor, "
+        "MultiplaPerioder, Nyckel, Password, Sokvag) VALUES "
+        "('99','Varnik Demo AB','4711','3','50','1000','2','1','NYCKEL-1','pw','C:\\Varnik')"};
+    ASSERT_GE(statements.size(), creation.size() + 1);
+    EXPECT_EQ(statements[0], "select 1 from sys.databases where name = 'Varnik_tqsys'");
+    EXPECT_EQ(std::vector<std::string>(statements.begin() + 1, statements.begin() + 1 + static_cast<long>(creation.size())),
+              creation);
+
+    EXPECT_EQ(ReadFile(install / "tqsys.dsn"),
+              "[ODBC]\r\nDRIVER={SQL Server}\r\nUID=tqsys\r\nAnsiNPW=No\r\nDATABASE=Varnik_tqsys\r\n"
+              "APP= Microsoft Open Database Connectivity\r\nSERVER=127.0.0.1\r\nTRUSTED_CONNECTION=NO\r\n"
+              "Description = Varnik L\xF6n systemdatabas\r\n");
+    EXPECT_EQ(ReadFile(install / "tqsys.bak"), "[ODBC]\r\nDRIVER=Gammal\r\n");
+    EXPECT_EQ(ReadFile(install / "tq0007.dsn"), ReadFile(program / "tq0007.dsn"));
+    EXPECT_EQ(ReadFile(install / "tq0001.dsn"), ReadFile(program / "tq0001.dsn"));
+
+    // The password is in the company DSN file only: never in the log or the new system DSN.
+    for (const auto& line : f.Log())
+        EXPECT_EQ(line.find(kPassword), std::string::npos) << line;
+    EXPECT_EQ(ReadFile(install / "tqsys.dsn").find(kPassword), std::string::npos);
+}
+
+TEST_F(Conversion, ADoubleClickBeforeAnyRowIsSelectedDoesNothing) {
+    headless::Click(*f.dlg, IDC_START);
+    const size_t before = f.Log().size();
+    EXPECT_EQ(headless::DoubleClick(*f.dlg, IDC_COMPANY_LIST), 0);
+    EXPECT_EQ(f.Log().size(), before);
+    EXPECT_TRUE(server->Statements().empty());
+}
+
+TEST_F(Conversion, TheCompanyNumberNamesItsDsnFileWithFourDigitsOrMore) {
+    OldSystem({"12, 'A', ''", "12345, 'B', ''", "'x9', 'C', ''"}, {});
+    for (const char* number : {"12", "12345", "x9"}) {
+        const size_t before = f.Log().size();
+        StartAndConvert(number);
+        const auto lines = f.LogFrom(before + 4);
+        ASSERT_GE(lines.size(), 2u);
+        EXPECT_EQ(lines[1].substr(4), "DSN är " + Dsn(std::string(number) == "x9" ? 0 : std::stoi(number)));
+    }
+    // None of these files exists, so every run ended at the connection.
+    EXPECT_TRUE(f.dlg->GetDlgItem(IDC_START)->IsWindowEnabled());
+}
+
+TEST_F(Conversion, AConnectionThatCannotBeOpenedEndsTheRunAfterTwoLines) {
+    server.reset();  // nothing listens on the port the DSN names
+    StartAndConvert("7");
+    const auto lines = f.LogFrom(5);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "006 Företag 7 är valt");
+    EXPECT_EQ(lines[2].rfind("008 Kunde inte öppna databasen: ", 0), 0u) << lines[2];
+    EXPECT_GT(lines[2].size(), std::string("008 Kunde inte öppna databasen: ").size());
+    EXPECT_EQ(lines[3], "009 Kunde inte bestämma serveradress");
+    EXPECT_TRUE(f.dlg->GetDlgItem(IDC_START)->IsWindowEnabled());
+    EXPECT_EQ(ReadFile(install / "tqsys.dsn"), "[ODBC]\r\nDRIVER=Gammal\r\n");
+    EXPECT_FALSE(fs::exists(install / "tqsys.bak"));
+}
+
+TEST_F(Conversion, ARefusedLoginIsLoggedWithTheServersText) {
+    Prepare({"--refuse-logins"});
+    StartAndConvert("7");
+    const auto lines = f.LogFrom(7);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find("Login failed for user 'varnik'."), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[0].find(kPassword), std::string::npos);
+    EXPECT_EQ(lines[1], "009 Kunde inte bestämma serveradress");
+}
+
+TEST_F(Conversion, ADriverThatIsNoSqlServerDriverGivesAnUnknownServerAndTheRunGoesOn) {
+    server->WriteCompanyDsn(program / "tq0007.dsn", "varnik", kPassword, "FreeTDS");
+    StartAndConvert("7");
+    const auto lines = f.LogFrom(7);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "008 Server är Okänd");
+    EXPECT_EQ(lines[1], "009 Databasen Varnik_tqsys finns inte redan och kommer att skapas");
+    EXPECT_EQ(f.Log().back(), "023 Klart! Klicka Avsluta");
+    EXPECT_NE(ReadFile(install / "tqsys.dsn").find("\r\nDRIVER=FreeTDS\r\n"), std::string::npos);
+}
+
+TEST_F(Conversion, APresentDatabaseIsNotCreatedAgainAndASecondRunReportsEachPresentRow) {
+    StartAndConvert("7");
+    ASSERT_EQ(f.Log().back(), "023 Klart! Klicka Avsluta");
+
+    // The operator adds a company in the old system and runs the tool once more.
+    RunSqlite(dir / "old.db", {"INSERT INTO TQ_FORETAG VALUES(20, 'Ny AB', 'tq0020.dsn')"});
+    const size_t creates = Count("CREATE");
+    DialogFixture again;
+    again.PlaceProgram(program);
+    again.dlg->m_installDir = WinPath(install);
+    f.dlg.swap(again.dlg);
+    StartAndConvert("7");
+    EXPECT_EQ(Count("CREATE"), creates) << "no CREATE on the second run";
+
+    const auto lines = f.LogFrom(7);
+    ASSERT_GE(lines.size(), 9u);
+    EXPECT_EQ(lines[0], "008 Server är 127.0.0.1");
+    EXPECT_EQ(lines[1], "009 Databasen Varnik_tqsys finns redan och kommer att uppdateras");
+    EXPECT_EQ(lines[2].substr(4, 10), "Uppdaterar");
+    const std::string duplicate =
+        "Cannot insert duplicate key row in object 'dbo.TQ_FORETAG' with unique index 'PrimaryKey'.";
+    EXPECT_EQ(lines[3], "011 Kunde inte uppdatera företagslistan: 12, O'Brien & Co,  " + duplicate +
+                            " The duplicate key value is (12). The statement has been terminated.");
+    EXPECT_EQ(lines[4].rfind("012 Kunde inte uppdatera företagslistan: 7, Björk & Söner, tq0007.dsn " + duplicate, 0),
+              0u)
+        << lines[4];
+    EXPECT_EQ(lines[5].rfind("013 Kunde inte uppdatera företagslistan: 1, Acme AB, tq0001.dsn ", 0), 0u);
+    EXPECT_EQ(lines[6], "014 Uppdaterar parametertabellen i Varnik_tqsys");
+    EXPECT_EQ(lines[7].rfind("015 Kunde inte uppdatera Parametrarna: Cannot insert duplicate key row in object "
+                             "'dbo.TQ_PARAMETRAR'",
+                             0),
+              0u)
+        << lines[7];
+    EXPECT_EQ(lines[8], "016 Uppdateringen av Varniks systemdatabas slutförd");
+    EXPECT_EQ(ServerRows("select Nummer from TQ_FORETAG where Nummer = 20"), std::vector<std::string>{"20"});
+    EXPECT_EQ(ServerRows("select Licensnr from TQ_PARAMETRAR"), std::vector<std::string>{"4711"});
+    EXPECT_EQ(f.Log().back().substr(4), "Klart! Klicka Avsluta");
+}
+
+TEST_F(Conversion, ALoginThatMayNotCreateDatabasesStopsAtTheSecondStatementAndUseEndsTheRun) {
+    Prepare({"--login", "varnik:" + kPassword + ":nocreate"});
+    StartAndConvert("7");
+    const auto lines = f.LogFrom(8);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "009 Databasen Varnik_tqsys finns inte redan och kommer att skapas");
+    EXPECT_EQ(lines[1], "010 Skapar databasen Varnik_tqsys");
+    EXPECT_EQ(lines[2], "011 Kunde inte skapa databasen: CREATE DATABASE permission denied in database 'master'.");
+    EXPECT_EQ(lines[3].substr(4, 10), "Uppdaterar");
+    EXPECT_EQ(Count("CREATE TABLE"), 0u);
+    EXPECT_EQ(Count("CREATE UNIQUE"), 0u);
+    // The switch to the missing database raises; the framework shows it and the run ends.
+    ASSERT_EQ(headless::TheScreen().stopMessages.size(), 1u);
+    EXPECT_NE(headless::TheScreen().stopMessages[0].Find(u"Database 'Varnik_tqsys' does not exist"), -1);
+    EXPECT_EQ(Count("INSERT"), 0u);
+    EXPECT_TRUE(f.dlg->GetDlgItem(IDC_START)->IsWindowEnabled());
+    EXPECT_EQ(ReadFile(install / "tqsys.dsn"), "[ODBC]\r\nDRIVER=Gammal\r\n");
+}
+
+TEST_F(Conversion, ABackupThatFailsEndsTheRunBeforeAnythingIsWritten) {
+    fs::create_directories(install / "tqsys.bak" / "kept");
+    StartAndConvert("7");
+    const auto lines = f.Log();
+    EXPECT_EQ(lines.back().rfind(f.LogFrom(0).back().substr(0, 4) + "Kunde inte byta namn på " + WinPath(install / "tqsys.dsn").ToUtf8() + " ", 0), 0u);
+    EXPECT_EQ(lines[lines.size() - 2].substr(4), "Info: Byter namn på tqsys.dsn till tqsys.bak");
+    EXPECT_EQ(ReadFile(install / "tqsys.dsn"), "[ODBC]\r\nDRIVER=Gammal\r\n");
+    EXPECT_FALSE(fs::exists(install / "tq0007.dsn"));
+    EXPECT_TRUE(f.dlg->GetDlgItem(IDC_START)->IsWindowEnabled());
+}
+
+TEST_F(Conversion, ARepeatedRunOpensAFreshConnection) {
+    StartAndConvert("7");
+    const size_t before = f.Log().size();
+    ASSERT_EQ(f.dlg->m_companyList.GetItemText(1, 0).ToUtf8(), "7");
+    headless::DoubleClickRow(*f.dlg, IDC_COMPANY_LIST, f.dlg->m_companyList, 1);
+    const auto lines = f.LogFrom(before);
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[2].substr(4), "Server är 127.0.0.1");
+    EXPECT_EQ(lines[3].substr(4), "Databasen Varnik_tqsys finns redan och kommer att uppdateras");
+}
+
+class Migration : public Conversion {
+protected:
+    // The stages after a successful analysis, on a server that has the database.
+    void Connect() {
+        f.dlg->m_companyConnect = CString::FromUtf8(Dsn(7));
+        ASSERT_TRUE(f.dlg->AnalyzeCompanyConnection());
+        f.dlg->CreateSystemDatabase();
+    }
+};
+
+TEST_F(Migration, AnEmptyCompanyListSendsNoCompanyInsertButStillTheParameters) {
+    OldSystem({}, {"1, 'L', 1, 1, 1, 'N', 1, 1, 'S', 'P', 1"});
+    headless::Click(*f.dlg, IDC_START);
+    Connect();
+    EXPECT_TRUE(f.dlg->MigrateSystemData());
+    EXPECT_EQ(Count("INSERT INTO TQ_FORETAG"), 0u);
+    EXPECT_EQ(Count("INSERT INTO TQ_PARAMETRAR"), 1u);
+}
+
+TEST_F(Migration, AnEmptyParameterTableSendsElevenEmptyValues) {
+    OldSystem({"1, 'A', ''"}, {});
+    headless::Click(*f.dlg, IDC_START);
+    Connect();
+    EXPECT_TRUE(f.dlg->MigrateSystemData());
+    const auto all = server->Statements();
+    EXPECT_EQ(all.back(), "INSERT INTO TQ_PARAMETRAR (Kontrollsumma, Licensagare, Licensnr, Major, Max_foretag, "
+                          "Max_lontagare, Minor, MultiplaPerioder, Nyckel, Password, Sokvag) VALUES "
+                          "('','','','','','','','','','','')");
+    EXPECT_EQ(ServerRows("select Licensnr, Licensagare, Kontrollsumma from TQ_PARAMETRAR"),
+              std::vector<std::string>{"0||0"});
+}
+
+TEST_F(Migration, OnlyTheFirstParameterRowIsCopiedAndANullStaysNull) {
+    OldSystem({}, {"5, 'Först', NULL, 2, 3, 'N', NULL, 1, NULL, 'P', 0", "6, 'Sedan', 1, 1, 1, 'N', 1, 1, 'S', 'P', 1"});
+    headless::Click(*f.dlg, IDC_START);
+    Connect();
+    EXPECT_TRUE(f.dlg->MigrateSystemData());
+    EXPECT_EQ(ServerRows("select Licensnr, Licensagare, Max_lontagare, Major, Sokvag, MultiplaPerioder from "
+                         "TQ_PARAMETRAR"),
+              std::vector<std::string>{"5|Först|<NULL>|<NULL>|<NULL>|0"});
+}
+
+TEST_F(Migration, ARejectedCompanyInTheMiddleIsLoggedAndTheRestAreInserted) {
+    OldSystem({"1, 'A', ''", "'tre', 'B', ''", "3, 'C', ''"}, {"1, 'L', 1, 1, 1, 'N', 1, 1, 'S', 'P', 1"});
+    headless::Click(*f.dlg, IDC_START);
+    Connect();
+    const size_t before = f.Log().size();
+    EXPECT_FALSE(f.dlg->MigrateSystemData());
+    const auto lines = f.LogFrom(before);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[1].substr(4), "Kunde inte uppdatera företagslistan: tre, B,  Conversion failed when converting "
+                                  "the varchar value 'tre' to data type int.");
+    EXPECT_EQ(ServerRows("select Nummer from TQ_FORETAG"), (std::vector<std::string>{"3", "1"}));
+}
+
+TEST_F(Migration, TheExistenceQueryWithoutAConnectionSaysSo) {
+    const size_t before = f.Log().size();
+    EXPECT_FALSE(f.dlg->SystemDatabaseExists());
+    EXPECT_EQ(f.LogFrom(before), std::vector<std::string>{"002 Ingen anslutning till databasen"});
+    EXPECT_FALSE(f.dlg->CreateSystemDatabase());
+    EXPECT_EQ(f.LogFrom(before + 1), (std::vector<std::string>{"003 Skapar databasen Varnik_tqsys",
+                                                                "004 Kunde inte skapa databasen: Connection not open"}));
+}
+
+TEST(SilentServer, ALoginTimeoutEndsTheWaitInsteadOfHangingTheTool) {
+    TempDir dir;
+    StandIn silent({"--silent"});
+    DialogFixture f;
+    silent.WriteCompanyDsn(dir / "tq0001.dsn");
+    f.dlg->m_companyConnect = CString(u"FILEDSN=") + WinPath(dir / "tq0001.dsn") + u";";
+    EXPECT_FALSE(f.dlg->AnalyzeCompanyConnection());
+    const auto lines = f.LogFrom(1);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].rfind("002 Kunde inte öppna databasen: ", 0), 0u) << lines[0];
+}
+
+}  // namespace
