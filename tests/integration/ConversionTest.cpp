@@ -383,6 +383,24 @@ TEST_F(Migration, TheExistenceQueryWithoutAConnectionSaysSo) {
                                                                 "004 Kunde inte skapa databasen: Connection not open"}));
 }
 
+TEST_F(Conversion, ACancelledLoginPromptEndsTheRunAtTheConnection) {
+    WriteFile(program / "tq0007.dsn", "[ODBC]\r\nDRIVER=Avbruten\r\n");
+    StartAndConvert("7");
+    EXPECT_EQ(f.LogFrom(7), (std::vector<std::string>{"008 Kunde inte öppna databasen",
+                                                       "009 Kunde inte bestämma serveradress"}));
+}
+
+TEST_F(Migration, AnOldSystemWithoutAParameterTableEndsTheRunAfterTheCompanies) {
+    OldSystem({"1, 'A', ''"}, {});
+    RunSqlite(dir / "old.db", {"DROP TABLE TQ_PARAMETRAR"});
+    StartAndConvert("1");
+    ASSERT_EQ(headless::TheScreen().stopMessages.size(), 1u);
+    EXPECT_EQ(headless::TheScreen().stopMessages[0].ToUtf8(), "no such table: TQ_PARAMETRAR (1)");
+    EXPECT_EQ(f.Log().back().substr(4), "Uppdaterar parametertabellen i Varnik_tqsys");
+    EXPECT_EQ(ServerRows("select Nummer, Namn from TQ_FORETAG"), std::vector<std::string>{"1|A"});
+    EXPECT_EQ(ReadFile(install / "tqsys.dsn"), "[ODBC]\r\nDRIVER=Gammal\r\n");
+}
+
 TEST(SilentServer, ALoginTimeoutEndsTheWaitInsteadOfHangingTheTool) {
     TempDir dir;
     StandIn silent({"--silent"});

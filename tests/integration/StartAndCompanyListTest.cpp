@@ -156,4 +156,14 @@ TEST_F(StartChecks, AFailedOpenWritesOneLineEndingWithTheDriversText) {
     EXPECT_EQ(f.dlg->m_companyList.GetItemCount(), 0);
 }
 
+TEST_F(StartChecks, ACancelledLoginPromptEndsWithTheFailureLineInsteadOfAFailedQuery) {
+    WriteFile(program / "tqsys.dsn", "[ODBC]\r\nDRIVER=Avbruten\r\n");
+    f.dlg->m_localSysDsn = WinPath(program / "tqsys.dsn");
+    EXPECT_FALSE(f.dlg->LoadCompanyList());
+    EXPECT_EQ(f.LogFrom(1),
+              std::vector<std::string>{"002 Kunde inte öppna systemdatabasen tqsys.dsn, fel inloggningen avbröts"});
+    EXPECT_TRUE(headless::TheScreen().stopMessages.empty());
+    EXPECT_FALSE(f.dlg->m_sysDb.IsOpen());
+}
+
 }  // namespace

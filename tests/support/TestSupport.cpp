@@ -33,7 +33,8 @@ public:
         const std::string lib = "/usr/lib/x86_64-linux-gnu/odbc/";
         WriteFile(dir / "odbcinst.ini", "[SQLite3]\nDriver=" + lib + "libsqlite3odbc.so\n\n[SQL Server]\nDriver=" +
                                             lib + "libtdsodbc.so\n\n[ODBC Driver 17 for SQL Server]\nDriver=" +
-                                            lib + "libtdsodbc.so\n\n[FreeTDS]\nDriver=" + lib + "libtdsodbc.so\n");
+                                            lib + "libtdsodbc.so\n\n[FreeTDS]\nDriver=" + lib + "libtdsodbc.so\n\n[Avbruten]\nDriver=" +
+                                            DALTRIX_CANCEL_DRIVER + "\n");
         WriteFile(dir / "odbc.ini", "");
         ::setenv("ODBCSYSINI", dir.c_str(), 1);
         ::setenv("ODBCINI", (dir / "odbc.ini").c_str(), 1);

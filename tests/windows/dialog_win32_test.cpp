@@ -1,0 +1,663 @@
+// The real main dialog from the real resources, on the win32 window back end: it runs modally
+// on a thread of its own while the test reads its windows and sends it messages, as the
+// operator's keyboard and mouse would.
+#include "platform/win32/Win32Api.h"
+
+#include "app/DaltrixDlg.h"
+#include "res/resource.h"
+
+#include <shlwapi.h>
+#include <winver.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr auto kPatience = 10s;
+
+std::u16string Utf16(const std::wstring& text) {
+    return std::u16string(text.begin(), text.end());
+}
+
+std::wstring WindowText(HWND hwnd) {
+    wchar_t text[512] = {};
+    GetWindowTextW(hwnd, text, static_cast<int>(std::size(text)));
+    return text;
+}
+
+std::wstring ClassOf(HWND hwnd) {
+    wchar_t name[64] = {};
+    GetClassNameW(hwnd, name, static_cast<int>(std::size(name)));
+    return name;
+}
+
+bool WaitUntil(const std::function<bool()>& condition) {
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(10ms);
+    }
+    return true;
+}
+
+// A dialog box of the thread whose caption is `caption`.
+HWND FindDialog(DWORD thread, const std::wstring& caption) {
+    struct Search {
+        const std::wstring* caption;
+        HWND found;
+    } search{&caption, nullptr};
+    EnumThreadWindows(
+        thread,
+        [](HWND hwnd, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            if (ClassOf(hwnd) == L"#32770" && IsWindowVisible(hwnd) && WindowText(hwnd) == *s->caption) {
+                s->found = hwnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Waits until every message sent or posted to the dialog's thread before now has been handled.
+void Settle(HWND dialog) {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
+    PostMessageW(dialog, WM_NULL, 0, 0);
+    SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
+}
+
+// --- the list views, read with their own messages ----------------------------------------
+
+int ItemCount(HWND list) {
+    return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+}
+
+std::u16string ItemText(HWND list, int item, int subItem = 0) {
+    wchar_t text[1024] = {};
+    LVITEMW cell{};
+    cell.iSubItem = subItem;
+    cell.pszText = text;
+    cell.cchTextMax = static_cast<int>(std::size(text));
+    SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&cell));
+    return Utf16(text);
+}
+
+std::vector<std::u16string> Headings(HWND list) {
+    std::vector<std::u16string> headings;
+    for (int column = 0;; ++column) {
+        wchar_t text[256] = {};
+        LVCOLUMNW info{};
+        info.mask = LVCF_TEXT;
+        info.pszText = text;
+        info.cchTextMax = static_cast<int>(std::size(text));
+        if (!SendMessageW(list, LVM_GETCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&info)))
+            return headings;
+        headings.push_back(Utf16(text));
+    }
+}
+
+int ColumnWidth(HWND list, int column) {
+    return static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0));
+}
+
+RECT RectInClient(HWND dialog, HWND control) {
+    RECT rect{};
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+bool SameRect(const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+std::string Describe(const RECT& r) {
+    char text[64];
+    std::snprintf(text, sizeof text, "(%ld,%ld)-(%ld,%ld)", r.left, r.top, r.right, r.bottom);
+    return text;
+}
+
+// --- running a dialog --------------------------------------------------------------------
+
+const std::wstring kMainCaption = L"Konvertera Varnik L\u00f6n till version 3.x";
+const std::wstring kAboutCaption = L"About Daltrix";
+
+// A dialog shown with DoModal on a thread of its own, as the program's only thread shows it.
+class ModalRun {
+public:
+    using Body = std::function<int()>;
+
+    explicit ModalRun(const std::wstring& caption, Body body = DefaultBody) {
+        m_thread = std::thread([this, body] {
+            m_threadId = GetCurrentThreadId();
+            m_result = body();
+            m_finished = true;
+        });
+        WaitUntil([this] { return m_threadId != 0; });
+        WaitUntil([&] { return (m_hwnd = FindDialog(m_threadId, caption)) != nullptr; });
+    }
+    // Cancels whatever the thread still shows (the dialog, an About box, a message box) until
+    // DoModal has returned; a dialog that will not end fails the whole run rather than hang it.
+    ~ModalRun() {
+        const bool ended = WaitUntil([this] {
+            if (!m_finished)
+                EnumThreadWindows(
+                    m_threadId,
+                    [](HWND hwnd, LPARAM) -> BOOL {
+                        PostMessageW(hwnd, WM_COMMAND, IDCANCEL, 0);
+                        return TRUE;
+                    },
+                    0);
+            return m_finished.load();
+        });
+        if (!ended) {
+            std::fprintf(stderr, "a dialog would not end\n");
+            std::fflush(stderr);
+            std::_Exit(3);
+        }
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    ModalRun(const ModalRun&) = delete;
+    ModalRun& operator=(const ModalRun&) = delete;
+
+    HWND Window() const { return m_hwnd; }
+    DWORD Thread() const { return m_threadId; }
+    HWND Item(int id) const { return GetDlgItem(m_hwnd, id); }
+    bool Finished() const { return m_finished; }
+
+    // DoModal's result, once it has returned; -99 when it did not in time.
+    int Result() {
+        if (!WaitUntil([this] { return m_finished.load(); }))
+            return -99;
+        m_thread.join();
+        return m_result;
+    }
+
+    static int DefaultBody() {
+        wnd::InitCommonControls();
+        CDaltrixDlg dialog;
+        dialog.m_installDir = u"C:\\Program Files\\Varnik";
+        return dialog.DoModal();
+    }
+
+private:
+    std::thread m_thread;
+    std::atomic<DWORD> m_threadId{0};
+    std::atomic<bool> m_finished{false};
+    int m_result = 0;
+    HWND m_hwnd = nullptr;
+};
+
+class MainDialog : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_NE(run.Window(), nullptr) << "the main dialog did not show"; }
+
+    HWND Log() const { return run.Item(IDC_LOG_LIST); }
+    HWND Companies() const { return run.Item(IDC_COMPANY_LIST); }
+
+    ModalRun run{kMainCaption};
+};
+
+// --- start-up ------------------------------------------------------------------------------
+
+TEST_F(MainDialog, StartsWithOneNumberedLineAndAnEmptyCompanyList) {
+    ASSERT_EQ(ItemCount(Log()), 1);
+    EXPECT_EQ(ItemText(Log(), 0), u"001 Klicka Starta f\u00f6r att p\u00e5b\u00f6rja konverteringen");
+    EXPECT_EQ(Headings(Log()), std::vector<std::u16string>{u"Info"});
+    EXPECT_EQ(ColumnWidth(Log(), 0), 2000);
+
+    EXPECT_EQ(ItemCount(Companies()), 0);
+    EXPECT_EQ(Headings(Companies()), (std::vector<std::u16string>{u"Nummer", u"Namn", u"FileDSN"}));
+    EXPECT_EQ(ColumnWidth(Companies(), 0), 80);
+    EXPECT_EQ(ColumnWidth(Companies(), 1), 800);
+    EXPECT_EQ(ColumnWidth(Companies(), 2), 800);
+}
+
+TEST_F(MainDialog, CaptionButtonsAndIconsComeFromTheResources) {
+    EXPECT_EQ(Utf16(WindowText(run.Window())), Utf16(kMainCaption)) << "the resource script lost its UTF-8";
+    EXPECT_EQ(WindowText(run.Item(IDC_START)), L"Starta");
+    EXPECT_EQ(WindowText(run.Item(IDC_CANCEL)), L"Avbryt");
+    EXPECT_TRUE(IsWindowEnabled(run.Item(IDC_START)));
+    EXPECT_NE(GetWindowLongW(run.Window(), GWL_EXSTYLE) & WS_EX_APPWINDOW, 0);
+
+    const auto big = reinterpret_cast<HICON>(SendMessageW(run.Window(), WM_GETICON, ICON_BIG, 0));
+    const auto small = reinterpret_cast<HICON>(SendMessageW(run.Window(), WM_GETICON, ICON_SMALL, 0));
+    EXPECT_NE(big, nullptr);
+    EXPECT_EQ(small, big) << "both icons are the dialog's m_hIcon";
+    // A dialog procedure answers this one with its return value, not through DWLP_MSGRESULT.
+    EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(run.Window(), WM_QUERYDRAGICON, 0, 0)), big);
+}
+
+TEST_F(MainDialog, ListsAreReportViewsAndTheLogIsNotSorted) {
+    EXPECT_EQ(ClassOf(Log()), std::wstring(WC_LISTVIEWW));
+    EXPECT_EQ(ClassOf(Companies()), std::wstring(WC_LISTVIEWW));
+    const auto log = static_cast<DWORD>(GetWindowLongW(Log(), GWL_STYLE));
+    const auto companies = static_cast<DWORD>(GetWindowLongW(Companies(), GWL_STYLE));
+    EXPECT_EQ(log & LVS_TYPEMASK, static_cast<DWORD>(LVS_REPORT));
+    EXPECT_EQ(log & (LVS_SORTASCENDING | LVS_SORTDESCENDING), 0u) << "line 1000 would sort between 100 and 101";
+    EXPECT_NE(log & WS_BORDER, 0u);
+    EXPECT_NE(log & WS_TABSTOP, 0u);
+    EXPECT_EQ(companies & LVS_TYPEMASK, static_cast<DWORD>(LVS_REPORT));
+    EXPECT_NE(companies & LVS_SINGLESEL, 0u);
+    EXPECT_EQ(companies & (LVS_SORTASCENDING | LVS_SORTDESCENDING), 0u);
+    EXPECT_NE(companies & WS_TABSTOP, 0u);
+}
+
+TEST_F(MainDialog, ControlsStandWhereTheTemplatePutsThem) {
+    struct Placement {
+        int id;
+        RECT units;  // left, top, right, bottom in dialog units
+    };
+    const Placement placements[] = {
+        {IDC_START, {7, 320, 57, 334}},
+        {IDC_CANCEL, {70, 320, 120, 334}},
+        {IDC_LOG_LIST, {7, 7, 690, 153}},
+        {IDC_COMPANY_LIST, {7, 159, 690, 305}},
+    };
+    for (const Placement& p : placements) {
+        RECT expected = p.units;
+        MapDialogRect(run.Window(), &expected);
+        EXPECT_TRUE(SameRect(RectInClient(run.Window(), run.Item(p.id)), expected))
+            << "control " << p.id << " at " << Describe(RectInClient(run.Window(), run.Item(p.id))) << ", expected "
+            << Describe(expected);
+    }
+}
+
+TEST_F(MainDialog, TheSystemMenuEndsWithTheAboutItem) {
+    HMENU menu = GetSystemMenu(run.Window(), FALSE);
+    ASSERT_NE(menu, nullptr);
+    const int count = GetMenuItemCount(menu);
+    ASSERT_GE(count, 2);
+
+    MENUITEMINFOW separator{};
+    separator.cbSize = sizeof separator;
+    separator.fMask = MIIM_FTYPE;
+    ASSERT_TRUE(GetMenuItemInfoW(menu, static_cast<UINT>(count - 2), TRUE, &separator));
+    EXPECT_NE(separator.fType & MFT_SEPARATOR, 0u);
+
+    wchar_t text[64] = {};
+    GetMenuStringW(menu, static_cast<UINT>(count - 1), text, static_cast<int>(std::size(text)), MF_BYPOSITION);
+    EXPECT_EQ(std::wstring(text), L"&About Daltrix...");
+    EXPECT_EQ(GetMenuItemID(menu, count - 1), static_cast<UINT>(IDM_ABOUTBOX));
+}
+
+// --- the About box -------------------------------------------------------------------------
+
+TEST_F(MainDialog, TheAboutItemOpensTheAboutBoxModallyAndLeavesTheDialogAsItWas) {
+    PostMessageW(run.Window(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    HWND about = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (about = FindDialog(run.Thread(), kAboutCaption)) != nullptr; }));
+
+    EXPECT_EQ(GetWindow(about, GW_OWNER), run.Window()) << "the About box belongs to the main dialog";
+    EXPECT_FALSE(IsWindowEnabled(run.Window())) << "the About box is modal";
+    std::vector<std::wstring> texts;
+    EnumChildWindows(
+        about,
+        [](HWND child, LPARAM data) -> BOOL {
+            reinterpret_cast<std::vector<std::wstring>*>(data)->push_back(WindowText(child));
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&texts));
+    EXPECT_NE(std::find(texts.begin(), texts.end(), L"Daltrix, Version 1.0"), texts.end());
+    EXPECT_EQ(WindowText(GetDlgItem(about, IDOK)), L"OK");
+
+    // Its OK button is not in any message map: the framework's OK ends it.
+    PostMessageW(GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(about); })) << "OK did not close the About box";
+
+    Settle(run.Window());
+    EXPECT_TRUE(IsWindowEnabled(run.Window()));
+    EXPECT_TRUE(IsWindowVisible(run.Window()));
+    EXPECT_FALSE(run.Finished());
+    EXPECT_EQ(ItemCount(Log()), 1);
+    EXPECT_EQ(Utf16(WindowText(run.Window())), Utf16(kMainCaption));
+}
+
+TEST_F(MainDialog, EveryCommandIdSixteenToThirtyOneOpensTheAboutBox) {
+    PostMessageW(run.Window(), WM_SYSCOMMAND, IDM_ABOUTBOX + 0xF, 0);
+    HWND about = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (about = FindDialog(run.Thread(), kAboutCaption)) != nullptr; }));
+    PostMessageW(about, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about); }));
+}
+
+// --- keys, buttons and the frame -----------------------------------------------------------
+
+TEST_F(MainDialog, EnterStartsAndTheDialogStaysOpen) {
+    // Through the dialog manager's own keyboard handling, as a key press arrives.
+    PostMessageW(run.Item(IDC_START), WM_KEYDOWN, VK_RETURN, 0);
+    ASSERT_TRUE(WaitUntil([&] { return ItemCount(Log()) >= 2; })) << "Enter did not reach \"Starta\"";
+    Settle(run.Window());
+    std::this_thread::sleep_for(100ms);
+    EXPECT_FALSE(run.Finished()) << "Enter closed the dialog";
+    EXPECT_TRUE(IsWindowVisible(run.Window()));
+    EXPECT_EQ(ItemText(Log(), 0).substr(0, 4), u"001 ");
+    EXPECT_EQ(ItemText(Log(), 1).substr(0, 4), u"002 ") << "new lines go below the old ones";
+}
+
+TEST_F(MainDialog, ClickingStartaTwiceKeepsCountingAndKeepsTheDialogOpen) {
+    PostMessageW(run.Item(IDC_START), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return ItemCount(Log()) >= 2; }));
+    Settle(run.Window());
+    const int afterFirst = ItemCount(Log());
+    PostMessageW(run.Item(IDC_START), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return ItemCount(Log()) > afterFirst; }));
+    Settle(run.Window());
+    EXPECT_FALSE(run.Finished());
+    const int count = ItemCount(Log());
+    for (int row = 0; row < count; ++row) {
+        const std::u16string number = ItemText(Log(), row).substr(0, 3);
+        EXPECT_EQ(number, Utf16(std::to_wstring(1001 + row).substr(1))) << "row " << row;
+    }
+}
+
+TEST_F(MainDialog, ResizingLeavesEveryControlWhereItWas) {
+    const int ids[] = {IDC_START, IDC_CANCEL, IDC_LOG_LIST, IDC_COMPANY_LIST};
+    std::vector<RECT> before;
+    for (int id : ids)
+        before.push_back(RectInClient(run.Window(), run.Item(id)));
+    RECT frame{};
+    GetWindowRect(run.Window(), &frame);
+
+    const int width = frame.right - frame.left - 160;
+    const int height = frame.bottom - frame.top - 90;
+    SetWindowPos(run.Window(), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Settle(run.Window());
+
+    RECT resized{};
+    GetWindowRect(run.Window(), &resized);
+    ASSERT_EQ(resized.right - resized.left, width) << "the frame is resizable";
+    ASSERT_EQ(resized.bottom - resized.top, height);
+    for (size_t i = 0; i < std::size(ids); ++i) {
+        const RECT after = RectInClient(run.Window(), run.Item(ids[i]));
+        EXPECT_TRUE(SameRect(after, before[i])) << "control " << ids[i] << " moved from " << Describe(before[i])
+                                                << " to " << Describe(after);
+    }
+}
+
+TEST_F(MainDialog, EscapeEndsTheDialogWithCancel) {
+    PostMessageW(run.Item(IDC_START), WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_EQ(run.Result(), IDCANCEL);
+}
+
+TEST_F(MainDialog, AvbrytEndsTheDialogWithCancel) {
+    PostMessageW(run.Item(IDC_CANCEL), BM_CLICK, 0, 0);
+    EXPECT_EQ(run.Result(), IDCANCEL);
+}
+
+TEST_F(MainDialog, TheCloseBoxEndsTheDialogWithCancel) {
+    // Through the message map's OnSysCommand, which hands SC_CLOSE back to the framework.
+    PostMessageW(run.Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(run.Result(), IDCANCEL);
+}
+
+// --- the log's keys: the key state is shared with the dialog's thread for these ------------
+
+class SharedKeyboard {
+public:
+    explicit SharedKeyboard(DWORD other) : m_other(other) {
+        m_attached = AttachThreadInput(GetCurrentThreadId(), other, TRUE) != FALSE;
+    }
+    ~SharedKeyboard() {
+        SetControl(false);
+        if (m_attached)
+            AttachThreadInput(GetCurrentThreadId(), m_other, FALSE);
+    }
+    SharedKeyboard(const SharedKeyboard&) = delete;
+    SharedKeyboard& operator=(const SharedKeyboard&) = delete;
+    bool Attached() const { return m_attached; }
+    static void SetControl(bool down) {
+        BYTE keys[256] = {};
+        GetKeyboardState(keys);
+        keys[VK_CONTROL] = keys[VK_LCONTROL] = down ? 0x80 : 0;
+        SetKeyboardState(keys);
+    }
+
+private:
+    DWORD m_other;
+    bool m_attached;
+};
+
+std::wstring ClipboardText() {
+    std::wstring text;
+    if (!OpenClipboard(nullptr))
+        return text;
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+            text = chars;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
+TEST_F(MainDialog, CtrlASelectsTheWholeLogAndCtrlCCopiesIt) {
+    PostMessageW(run.Item(IDC_START), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return ItemCount(Log()) >= 2; }));
+    Settle(run.Window());
+
+    const SharedKeyboard keyboard(run.Thread());
+    ASSERT_TRUE(keyboard.Attached());
+    SharedKeyboard::SetControl(false);
+    PostMessageW(Log(), WM_KEYDOWN, 'A', 0);
+    Settle(run.Window());
+    EXPECT_EQ(SendMessageW(Log(), LVM_GETSELECTEDCOUNT, 0, 0), 0) << "A without Ctrl selects nothing";
+
+    SharedKeyboard::SetControl(true);
+    PostMessageW(Log(), WM_KEYDOWN, 'A', 0);
+    Settle(run.Window());
+    const int count = ItemCount(Log());
+    EXPECT_EQ(SendMessageW(Log(), LVM_GETSELECTEDCOUNT, 0, 0), count);
+
+    PostMessageW(Log(), WM_KEYDOWN, 'C', 0);
+    Settle(run.Window());
+    SharedKeyboard::SetControl(false);
+    std::wstring expected;
+    for (int row = 0; row < count; ++row) {
+        const std::u16string line = ItemText(Log(), row);
+        expected += std::wstring(line.begin(), line.end()) + L"\r\n";
+    }
+    EXPECT_EQ(ClipboardText(), expected);
+}
+
+// --- the framework's dispatch boundary, on a dialog of the test's own ---------------------
+
+class FailingDialog : public CDialogEx {
+public:
+    FailingDialog() : CDialogEx(IDD_ABOUTBOX) {}
+    std::atomic<int> clicks{0};
+
+protected:
+    const MessageMap& GetMessageMap() const override {
+        static const MessageMap map{
+            {wnd::kWmCommand, IDOK, wnd::kBnClicked,
+             [](CDialogEx& d, const MessageArgs&) {
+                 ++static_cast<FailingDialog&>(d).clicks;
+                 throw CDBException(u"Kunde inte ansluta", u"", -1);
+             }},
+        };
+        return map;
+    }
+};
+
+TEST(DialogFramework, AnExceptionFromAHandlerIsShownAndTheDialogGoesOn) {
+    std::atomic<FailingDialog*> dialog{nullptr};
+    ModalRun run(kAboutCaption, [&] {
+        FailingDialog failing;
+        dialog = &failing;
+        const int result = failing.DoModal();
+        dialog = nullptr;
+        return result;
+    });
+    ASSERT_NE(run.Window(), nullptr);
+
+    PostMessageW(run.Window(), WM_COMMAND, IDOK, 0);
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (box = FindDialog(run.Thread(), L"Daltrix")) != nullptr; }))
+        << "no message box for the exception";
+    EXPECT_EQ(GetWindow(box, GW_OWNER), run.Window());
+    bool textShown = false;
+    EnumChildWindows(
+        box,
+        [](HWND child, LPARAM data) -> BOOL {
+            if (WindowText(child) == L"Kunde inte ansluta")
+                *reinterpret_cast<bool*>(data) = true;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&textShown));
+    EXPECT_TRUE(textShown);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
+
+    Settle(run.Window());
+    EXPECT_FALSE(run.Finished()) << "a mapped OK must not end the dialog, nor may the exception";
+    EXPECT_EQ(dialog.load()->clicks.load(), 1);
+    PostMessageW(run.Window(), WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(run.Result(), IDCANCEL);
+}
+
+TEST(DialogFramework, AnUnmappedOkEndsTheDialogWithOk) {
+    ModalRun run(kAboutCaption, [] {
+        CDialogEx plain(IDD_ABOUTBOX);
+        return plain.DoModal();
+    });
+    ASSERT_NE(run.Window(), nullptr);
+    PostMessageW(run.Item(IDOK), WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(run.Result(), IDOK);
+}
+
+TEST(DialogFramework, AMissingTemplateGivesMinusOne) {
+    CDialogEx missing(4242);
+    EXPECT_EQ(missing.DoModal(), -1);
+}
+
+// --- the resources themselves --------------------------------------------------------------
+
+TEST(Resources, StringTableHoldsTheAboutItemOnly) {
+    EXPECT_EQ(wnd::LoadResourceString(IDS_ABOUTBOX).ToUtf8(), "&About Daltrix...");
+    EXPECT_TRUE(wnd::LoadResourceString(IDS_ABOUTBOX + 1).IsEmpty());
+}
+
+TEST(Resources, TheIconGroupHoldsEverySizeAndDepth) {
+    HMODULE module = GetModuleHandleW(nullptr);
+    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(IDR_MAINFRAME), MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
+    ASSERT_NE(found, nullptr);
+    const auto* group = static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
+    ASSERT_NE(group, nullptr);
+    const WORD count = *reinterpret_cast<const WORD*>(group + 4);
+    std::vector<std::pair<int, int>> images;  // (size, bits per pixel)
+    for (WORD i = 0; i < count; ++i) {
+        const BYTE* entry = group + 6 + 14 * i;  // packed GRPICONDIRENTRY
+        const int size = entry[0] == 0 ? 256 : entry[0];
+        const WORD bits = static_cast<WORD>(entry[6] | (entry[7] << 8));
+        images.emplace_back(size, bits);
+    }
+    std::sort(images.begin(), images.end());
+    std::vector<std::pair<int, int>> expected;
+    for (int size : {16, 24, 32, 48})
+        for (int bits : {4, 8, 32})
+            expected.emplace_back(size, bits);
+    expected.emplace_back(256, 32);
+    EXPECT_EQ(images, expected);
+
+    for (int size : {16, 32, 48, 256}) {
+        HICON icon = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, size, size, 0));
+        ASSERT_NE(icon, nullptr) << size;
+        ICONINFO info{};
+        ASSERT_TRUE(GetIconInfo(icon, &info));
+        BITMAP bitmap{};
+        GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+        EXPECT_EQ(bitmap.bmWidth, size);
+        if (info.hbmColor)
+            DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+        DestroyIcon(icon);
+    }
+    EXPECT_NE(wnd::LoadAppIcon(IDR_MAINFRAME), nullptr);
+}
+
+TEST(Resources, TheManifestAsksForCommonControlsSixForThisProcessor) {
+    HMODULE module = GetModuleHandleW(nullptr);
+    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
+    ASSERT_NE(found, nullptr);
+    const std::string manifest(static_cast<const char*>(LockResource(LoadResource(module, found))),
+                               SizeofResource(module, found));
+    EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""), std::string::npos);
+    EXPECT_NE(manifest.find(sizeof(void*) == 8 ? "processorArchitecture=\"amd64\"" : "processorArchitecture=\"x86\""),
+              std::string::npos);
+    EXPECT_NE(manifest.find("level=\"asInvoker\" uiAccess=\"false\""), std::string::npos);
+    EXPECT_NE(manifest.find(">true</dpiAware>"), std::string::npos);
+
+    // The manifest took effect: the list views come from version 6 of the common controls.
+    wnd::InitCommonControls();
+    HMODULE controls = GetModuleHandleW(L"comctl32.dll");
+    ASSERT_NE(controls, nullptr);
+    using GetVersion = HRESULT(CALLBACK*)(DLLVERSIONINFO*);
+    const auto getVersion = reinterpret_cast<GetVersion>(reinterpret_cast<void*>(GetProcAddress(controls, "DllGetVersion")));
+    ASSERT_NE(getVersion, nullptr);
+    DLLVERSIONINFO version{};
+    version.cbSize = sizeof version;
+    ASSERT_EQ(getVersion(&version), S_OK);
+    EXPECT_EQ(version.dwMajorVersion, 6u);
+}
+
+std::wstring VersionString(const std::vector<BYTE>& block, const wchar_t* name) {
+    void* value = nullptr;
+    UINT length = 0;
+    const std::wstring path = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+    if (!VerQueryValueW(block.data(), path.c_str(), &value, &length) || !value)
+        return L"";
+    return static_cast<const wchar_t*>(value);
+}
+
+TEST(Resources, TheVersionResourceNamesTheProgram) {
+    HMODULE module = GetModuleHandleW(nullptr);
+    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(16));  // RT_VERSION
+    ASSERT_NE(found, nullptr);
+    const auto* data = static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
+    // VerQueryValue needs a writable copy of the block.
+    std::vector<BYTE> block(data, data + SizeofResource(module, found));
+    block.resize(block.size() * 2);
+
+    void* value = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", &value, &length));
+    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
+    const std::string version = std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
+                                std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
+                                std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." +
+                                std::to_string(LOWORD(fixed->dwFileVersionLS));
+    EXPECT_EQ(version, DALTRIX_VERSION) << "Daltrix.rc and CMakeLists.txt disagree on the version";
+    EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+    EXPECT_EQ(fixed->dwProductVersionLS, fixed->dwFileVersionLS);
+
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", &value, &length));
+    ASSERT_GE(length, 4u);
+    EXPECT_EQ(static_cast<const WORD*>(value)[0], 0x409);
+    EXPECT_EQ(static_cast<const WORD*>(value)[1], 1200);
+
+    EXPECT_EQ(VersionString(block, L"FileDescription"), L"Daltrix");
+    EXPECT_EQ(VersionString(block, L"InternalName"), L"Daltrix.exe");
+    EXPECT_EQ(VersionString(block, L"OriginalFilename"), L"Daltrix.exe");
+    const std::string expected = DALTRIX_VERSION;
+    EXPECT_EQ(VersionString(block, L"FileVersion"), std::wstring(expected.begin(), expected.end()));
+}
+
+}  // namespace
