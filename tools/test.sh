@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# The whole test suite: native build and tests, both Windows builds with their tests under Wine
+# (x64) and the import check (x64 and x86), and a bounded fuzzing run.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+
+tools/setup.sh
+
+# The SQL Server stand-in as a service, for the Windows end-to-end test; the native tests start
+# their own instances, one per test, so that each sees only its own statements.
+export DALTRIX_STANDIN_DIR="$top/build/standin-service"
+export DALTRIX_STANDIN_PORT=$(tools/standin.sh start "$DALTRIX_STANDIN_DIR")
+trap 'tools/standin.sh stop "$DALTRIX_STANDIN_DIR"' EXIT
+echo "SQL Server stand-in listening on 127.0.0.1:$DALTRIX_STANDIN_PORT"
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug
+cmake --build build
+ctest --test-dir build --output-on-failure -j2
+
+tools/build-windows.sh --test
+
+FUZZ_RUNS=${FUZZ_RUNS:-200000} tools/fuzz.sh build/fuzz
