@@ -297,6 +297,28 @@ TEST_F(Conversion, ALoginThatMayNotCreateDatabasesStopsAtTheSecondStatementAndUs
     EXPECT_EQ(ReadFile(install / "tqsys.dsn"), "[ODBC]\r\nDRIVER=Gammal\r\n");
 }
 
+TEST_F(Conversion, ACreationThatFailsAtTheSixthStatementKeepsWhatWasMadeAndTheNextRunSkipsIt) {
+    // New databases start as copies of model; a table there makes the sixth statement fail.
+    Direct({"USE [model]", "CREATE TABLE TQ_PARAMETRAR(Licensnr int NULL)"});
+    StartAndConvert("7");
+    const auto lines = f.LogFrom(8);
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[2], "011 Kunde inte skapa databasen: There is already an object named 'TQ_PARAMETRAR' in the database.");
+    EXPECT_EQ(Count("CREATE UNIQUE NONCLUSTERED INDEX[PrimaryKey] ON TQ_PARAMETRAR"), 0u);
+    EXPECT_EQ(Count("CREATE UNIQUE NONCLUSTERED INDEX[PrimaryKey] ON TQ_FORETAG"), 1u);
+    EXPECT_EQ(ServerRows("select Nummer from TQ_FORETAG").size(), 3u) << "the companies still go in";
+    EXPECT_EQ(f.Log().back().substr(4), "Klart! Klicka Avsluta");
+
+    const size_t creates = Count("CREATE");
+    DialogFixture again;
+    again.PlaceProgram(program);
+    again.dlg->m_installDir = WinPath(install);
+    f.dlg.swap(again.dlg);
+    StartAndConvert("7");
+    EXPECT_EQ(f.LogFrom(8).front(), "009 Databasen Varnik_tqsys finns redan och kommer att uppdateras");
+    EXPECT_EQ(Count("CREATE"), creates);
+}
+
 TEST_F(Conversion, ABackupThatFailsEndsTheRunBeforeAnythingIsWritten) {
     fs::create_directories(install / "tqsys.bak" / "kept");
     StartAndConvert("7");

@@ -18,7 +18,7 @@ import re
 import sqlite3
 import threading
 import zlib
-from decimal import Decimal, InvalidOperation
+from decimal import Decimal
 
 import tds
 
@@ -126,6 +126,10 @@ _OPS = ("<>", "!=", "<=", ">=", "!<", "!>", "(", ")", ",", ".", "*", "=", "<",
         ">", "+", "-", "/", "%", ";")
 
 
+def unclosed(rest):
+    return SyntaxErr(105, 15, 1, "Unclosed quotation mark after the character string '%s'." % rest)
+
+
 def tokenize(sql):
     toks = []
     i, n = 0, len(sql)
@@ -164,7 +168,7 @@ def tokenize(sql):
             while True:
                 k = sql.find("'", j)
                 if k < 0:
-                    raise SyntaxErr(105, 15, 1, "Unclosed quotation mark after the character string '%s'." % sql[i + 1:])
+                    raise unclosed(sql[i + 1:])
                 buf.append(sql[j:k])
                 if k + 1 < n and sql[k + 1] == "'":
                     buf.append("'")
@@ -181,7 +185,7 @@ def tokenize(sql):
             while True:
                 k = sql.find("]", j)
                 if k < 0:
-                    raise SyntaxErr(105, 15, 1, "Unclosed quotation mark after the character string '%s'." % sql[i + 1:])
+                    raise unclosed(sql[i + 1:])
                 buf.append(sql[j:k])
                 if k + 1 < n and sql[k + 1] == "]":
                     buf.append("]")
@@ -195,7 +199,7 @@ def tokenize(sql):
         if c == '"':
             k = sql.find('"', i + 1)
             if k < 0:
-                raise SyntaxErr(105, 15, 1, "Unclosed quotation mark after the character string '%s'." % sql[i + 1:])
+                raise unclosed(sql[i + 1:])
             toks.append(Tok("qid", sql[i:k + 1], sql[i + 1:k]))
             i = k + 1
             continue
@@ -579,6 +583,13 @@ class SetStmt(Stmt):
         self.option, self.value = option, value
 
 
+class ExecStmt(Stmt):
+    kind = "exec"
+
+    def __init__(self, name):
+        self.name = name
+
+
 class TranStmt(Stmt):
     kind = "tran"
 
@@ -590,7 +601,7 @@ class TranStmt(Stmt):
 # Parser
 
 STATEMENT_STARTS = {"SELECT", "INSERT", "UPDATE", "DELETE", "CREATE", "DROP",
-                    "USE", "SET", "BEGIN", "COMMIT", "ROLLBACK", "IF"}
+                    "USE", "SET", "BEGIN", "COMMIT", "ROLLBACK", "IF", "EXEC", "EXECUTE"}
 
 
 class Parser:
@@ -686,6 +697,7 @@ class Parser:
             "USE": self.use_stmt, "SET": self.set_stmt,
             "BEGIN": self.begin_stmt, "COMMIT": self.commit_stmt,
             "ROLLBACK": self.commit_stmt, "IF": self.if_stmt,
+            "EXEC": self.exec_stmt, "EXECUTE": self.exec_stmt,
         }.get(word)
         if handler is None:
             self.fail(self.peek(1) if self.peek(1).kind != "eof" else tok)
@@ -854,7 +866,8 @@ class Parser:
             if self.accept_kw("WITH") or self.is_kw("INCLUDE") or self.is_kw("WHERE"):
                 raise not_emulated("CREATE INDEX options")
             return CreateIndexStmt(name, table, cols, unique, clustered)
-        if self.peek().kind == "id" and self.peek().value.upper() in ("VIEW", "PROCEDURE", "PROC", "FUNCTION", "TRIGGER", "LOGIN", "USER", "SCHEMA"):
+        if self.peek().kind == "id" and self.peek().value.upper() in (
+                "VIEW", "PROCEDURE", "PROC", "FUNCTION", "TRIGGER", "LOGIN", "USER", "SCHEMA"):
             raise not_emulated("CREATE %s" % self.peek().value.upper())
         self.fail()
 
@@ -943,6 +956,13 @@ class Parser:
                 self.fail()
             return DropStmt("index", parts[-1], parts[:-1])
         self.fail()
+
+    def exec_stmt(self):
+        self.next()
+        name = ".".join(self.qualified())
+        while not self.at_statement_end():
+            self.next()
+        return ExecStmt(name)
 
     # -- session statements
     def use_stmt(self):
@@ -1163,6 +1183,9 @@ class Catalog:
         self.sessions_lock = threading.Lock()
         if self.find("master") is None:
             self._init_file(os.path.join(self.dir, "master.sqlite"), "master", DEFAULT_COLLATION)
+        # As on SQL Server, every new database starts as a copy of model.
+        if self.find("model") is None:
+            self._init_file(os.path.join(self.dir, "model.sqlite"), "model", DEFAULT_COLLATION)
 
     def path_of(self, name):
         return os.path.join(self.dir, name + ".sqlite")
@@ -1203,6 +1226,13 @@ class Catalog:
                 raise SqlError(1801, 16, 3, "Database '%s' already exists. Choose a different database name." % name)
             path = self.path_of(name)
             tmp = path + ".creating"
+            source = sqlite3.connect(self.find("model")[1])
+            target = sqlite3.connect(tmp)
+            try:
+                source.backup(target)
+            finally:
+                target.close()
+                source.close()
             self._init_file(tmp, name, collation or DEFAULT_COLLATION)
             os.replace(tmp, path)
 
@@ -1218,8 +1248,7 @@ class Catalog:
                 in_use = any(s.db.lower() == found[0].lower() for s in self.sessions)
             if in_use:
                 raise SqlError(3702, 16, 4, 'Cannot drop database "%s" because it is currently in use.' % found[0])
-            for s in list(self.sessions):
-                s.forget_db(found[0])
+            requester.forget_db(found[0])       # other sessions notice the file is gone on next use
             os.remove(found[1])
             for suffix in ("-journal", "-wal", "-shm"):
                 try:
@@ -1277,7 +1306,7 @@ class Session:
         self.user = user
         self.can_create = can_create
         self.db = "master"
-        self.cons = {}                 # lower db name -> sqlite3.Connection
+        self.cons = {}                 # lower db name -> (sqlite3.Connection, path, inode)
         self.trancount = 0
         self.tran_dbs = set()
         self.tran_seq = 0
@@ -1292,7 +1321,7 @@ class Session:
     def close(self):
         with self.catalog.sessions_lock:
             self.catalog.sessions.discard(self)
-        for con in self.cons.values():
+        for con, _path, _ino in self.cons.values():
             try:
                 if con.in_transaction:
                     con.execute("ROLLBACK")
@@ -1302,18 +1331,26 @@ class Session:
         self.cons.clear()
 
     def forget_db(self, name):
-        con = self.cons.pop(name.lower(), None)
-        if con is not None:
+        cached = self.cons.pop(name.lower(), None)
+        if cached is not None:
             try:
-                con.close()
+                cached[0].close()
             except sqlite3.Error:
                 pass
 
     # -- connections and transactions
     def _con(self, dbname):
         key = dbname.lower()
-        con = self.cons.get(key)
-        if con is None:
+        cached = self.cons.get(key)
+        if cached is not None and key not in self.tran_dbs:
+            # A database dropped (or its file replaced) since: do not keep using the old file.
+            try:
+                if os.stat(cached[1]).st_ino != cached[2]:
+                    raise FileNotFoundError
+            except FileNotFoundError:
+                self.forget_db(key)
+                cached = None
+        if cached is None:
             found = self.catalog.find(dbname)
             if found is None:
                 raise SqlError(911, 16, 1, "Database '%s' does not exist. Make sure that the name is entered "
@@ -1321,7 +1358,9 @@ class Session:
             con = sqlite3.connect(found[1], timeout=10, isolation_level=None, check_same_thread=False)
             con.execute("PRAGMA synchronous=OFF")
             con.create_function("ss_fold", 1, sqlite_fold, deterministic=True)
-            self.cons[key] = con
+            cached = (con, found[1], os.stat(found[1]).st_ino)
+            self.cons[key] = cached
+        con = cached[0]
         if self.trancount and key not in self.tran_dbs:
             con.execute("BEGIN")
             self.tran_dbs.add(key)
@@ -1336,7 +1375,7 @@ class Session:
 
     def end_tran(self, res, commit):
         for key in list(self.tran_dbs):
-            con = self.cons.get(key)
+            con = self.cons.get(key, (None,))[0]
             if con is not None and con.in_transaction:
                 con.execute("COMMIT" if commit else "ROLLBACK")
         self.tran_dbs.clear()
@@ -1434,7 +1473,9 @@ class Session:
                 self.run(stmt, res)
             except SqlError as e:
                 for m in e.messages():
-                    res.msg(*m)
+                    # A failing SELECT modifies nothing, so SQL Server does not add 3621.
+                    if m is not TERMINATED or stmt.kind != "select":
+                        res.msg(*m)
                 res.columns = None
                 res.rows = []
                 res.count = None
@@ -1463,6 +1504,10 @@ class Session:
         self.db = name
         res.env(tds.ENV_DATABASE, name, old)
         res.msg(5701, 2, 0, "Changed database context to '%s'." % name)
+
+    def do_exec(self, stmt, res):
+        # No stored procedures exist here.
+        raise SqlError(2812, 16, 62, "Could not find stored procedure '%s'." % stmt.name)
 
     def do_set(self, stmt, res):
         value = stmt.value.upper()
@@ -2005,7 +2050,7 @@ class Session:
             return isnull != e.negate
         if isinstance(e, Like):
             kind, v = self.eval(e.e, row)
-            pk, pv = self.eval(e.pattern, row)
+            _pk, pv = self.eval(e.pattern, row)
             if v is None or pv is None:
                 return None
             rx = "".join(".*" if ch == "%" else "." if ch == "_" else re.escape(ch) for ch in str(pv))

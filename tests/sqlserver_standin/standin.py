@@ -417,12 +417,12 @@ def main(argv=None):
     signal.signal(signal.SIGTERM, on_signal)
     signal.signal(signal.SIGINT, on_signal)
 
-    thread = threading.Thread(target=server.serve_forever, kwargs={"poll_interval": 0.2}, daemon=True)
+    thread = threading.Thread(target=server.serve_forever, kwargs={"poll_interval": 0.05}, daemon=True)
     thread.start()
     if args.port_file:
         write_port_file(args.port_file, port)
     print("SQL Server stand-in listening on 127.0.0.1:%d" % port, flush=True)
-    while not stop.wait(1.0):
+    while not stop.wait(0.1):
         pass
     server.shutdown()
     server.server_close()

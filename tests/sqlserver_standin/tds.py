@@ -421,7 +421,7 @@ def skip_all_headers(payload):
 
 
 def parse_sql_batch(payload):
-    descriptor, rest = skip_all_headers(payload)
+    _descriptor, rest = skip_all_headers(payload)
     return rest.decode("utf-16-le", "surrogatepass")
 
 
@@ -648,7 +648,7 @@ def parse_rpc(payload):
 
 def parse_transaction_request(payload):
     """Return (request_type, begin_new) for a transaction manager request."""
-    descriptor, rest = skip_all_headers(payload)
+    _descriptor, rest = skip_all_headers(payload)
     r = Reader(rest)
     req = r.u16()
     begin_new = False

@@ -287,6 +287,19 @@ class DatabaseTest(StandInCase):
                    (None, 911, P + "Database 'Nowhere' does not exist. Make sure that the name is entered correctly."))
         self.assertEqual(self.ok(c, "select db_name()").rows, [["master"]])
 
+    def test_drop_and_recreate_is_seen_by_other_connections(self):
+        a, b = self.connect(), self.connect()
+        self.ok(a, "CREATE DATABASE [Again]")
+        self.ok(b, "CREATE TABLE Again.dbo.T(a int)")
+        self.ok(b, "INSERT INTO Again.dbo.T VALUES (1)")
+        self.fails(a, "DROP DATABASE [Nope]",
+                   (None, 3701, P + "Cannot drop the database 'Nope', because it does not exist or you do not have "
+                                    "permission."))
+        self.ok(a, "DROP DATABASE [Again]")
+        self.assertFalse(os.path.exists(os.path.join(self.server.data, "Again.sqlite")))
+        self.ok(a, "CREATE DATABASE [Again]")
+        self.fails(b, "select a from Again.dbo.T", ("42S02", 208, P + "Invalid object name 'Again.dbo.T'."))
+
     def test_tables_are_per_database_and_master_takes_tables(self):
         c = self.connect()
         self.ok(c, "CREATE TABLE InMaster(a int)")
@@ -409,9 +422,17 @@ class InsertTest(StandInCase):
         self.assertEqual(self.ok(self.c, "select rtrim(Namn) from TQ_FORETAG").rows, [["Acme AB"]])
         # One NULL key is allowed, a second is a duplicate, as in SQL Server.
         self.ok(self.c, "INSERT INTO TQ_FORETAG (Namn) VALUES ('no number')")
-        r = self.fails(self.c, "INSERT INTO TQ_FORETAG (Namn) VALUES ('no number either')",
-                       ("23000", 2601, P + "Cannot insert duplicate key row in object 'dbo.TQ_FORETAG' with unique "
-                                           "index 'PrimaryKey'. The duplicate key value is (<NULL>)."), TERMINATED)
+        self.fails(self.c, "INSERT INTO TQ_FORETAG (Namn) VALUES ('no number either')",
+                   ("23000", 2601, P + "Cannot insert duplicate key row in object 'dbo.TQ_FORETAG' with unique "
+                                       "index 'PrimaryKey'. The duplicate key value is (<NULL>)."), TERMINATED)
+
+    def test_unique_char_key_ignores_case_and_trailing_blanks(self):
+        self.ok(self.c, "CREATE UNIQUE INDEX ByName ON TQ_FORETAG(Namn)")
+        self.ok(self.c, "INSERT INTO TQ_FORETAG (Nummer, Namn) VALUES (1, 'Åkeri AB')")
+        self.fails(self.c, "INSERT INTO TQ_FORETAG (Nummer, Namn) VALUES (2, 'åKERI ab   ')",
+                   ("23000", 2601, P + "Cannot insert duplicate key row in object 'dbo.TQ_FORETAG' with unique index "
+                                       "'ByName'. The duplicate key value is (åKERI ab)."), TERMINATED)
+        self.ok(self.c, "INSERT INTO TQ_FORETAG (Nummer, Namn) VALUES (3, 'Akeri AB')")    # accent-sensitive
 
     def test_duplicate_inside_one_statement_inserts_nothing(self):
         self.fails(self.c, "INSERT INTO TQ_FORETAG (Nummer) VALUES (5), (6), (5)",
@@ -539,6 +560,42 @@ class SelectTest(StandInCase):
                    ("42000", 156, P + "Incorrect syntax near the keyword 'VALUES'."))
 
 
+class DmlAndBatchTest(StandInCase):
+    def setUp(self):
+        super().setUp()
+        self.c = self.fresh_db(self.connect(), "Dml_" + self._testMethodName[-20:])
+        self.ok(self.c, "CREATE TABLE T(a int, b varchar(5))")
+        self.ok(self.c, "CREATE UNIQUE INDEX ua ON T(a)")
+        self.ok(self.c, "INSERT INTO T VALUES (1, 'x'), (2, 'y'), (3, 'z')")
+
+    def values(self):
+        return self.ok(self.c, "select a, b from T order by a").rows
+
+    def test_update_and_delete_counts_and_unique_check(self):
+        self.assertEqual(self.ok(self.c, "UPDATE T SET b = 'q' WHERE a >= 2").rowcount, 2)
+        self.fails(self.c, "UPDATE T SET a = 1 WHERE a = 3",
+                   ("23000", 2601, P + "Cannot insert duplicate key row in object 'dbo.T' with unique index 'ua'. "
+                                       "The duplicate key value is (1)."), TERMINATED)
+        self.assertEqual(self.ok(self.c, "DELETE FROM T WHERE a = 2").rowcount, 1)
+        self.assertEqual(self.values(), [["1", "x"], ["3", "q"]])
+
+    def test_batch_error_semantics(self):
+        # A syntax error anywhere stops the whole batch before it runs.
+        self.fails(self.c, "INSERT INTO T VALUES (10, 'a'); selec x", ("42000", 102, P + "Incorrect syntax near 'x'."))
+        # A conversion error ends the batch at that statement; earlier statements stay done.
+        r = self.c.execute("INSERT INTO T VALUES (11, 'a'); INSERT INTO T VALUES ('bad', 'b'); "
+                           "INSERT INTO T VALUES (12, 'c')")
+        self.assertEqual(r.natives, [245])
+        # A duplicate key ends only its statement.
+        r = self.c.execute("INSERT INTO T VALUES (1, 'd'); INSERT INTO T VALUES (13, 'e')")
+        self.assertEqual(r.natives, [2601, 3621])
+        self.assertEqual([v[0] for v in self.values()], ["1", "2", "3", "11", "13"])
+
+    def test_failing_select_has_no_3621_and_unknown_procedures(self):
+        self.fails(self.c, "select 1/0", ("22012", 8134, P + "Divide by zero error encountered."))
+        self.fails(self.c, "EXEC sp_who", (None, 2812, P + "Could not find stored procedure 'sp_who'."))
+
+
 class TransactionTest(StandInCase):
     def test_autocommit_off_commit_and_rollback(self):
         c = self.fresh_db(self.connect(), "Tran")
@@ -552,6 +609,22 @@ class TransactionTest(StandInCase):
         c.set_autocommit(True)
         self.assertEqual(self.ok(other, "select a from T").rows, [["1"]])
         self.assertEqual(self.ok(c, "select @@trancount").rows, [["0"]])
+
+    def test_sql_level_transactions(self):
+        c = self.fresh_db(self.connect(), "TranSql")
+        self.ok(c, "CREATE TABLE T(a int)")
+        self.ok(c, "BEGIN TRANSACTION")
+        self.ok(c, "INSERT INTO T VALUES (1)")
+        self.assertEqual(self.ok(c, "select @@trancount").rows, [["1"]])
+        self.ok(c, "ROLLBACK TRANSACTION")
+        self.ok(c, "SET IMPLICIT_TRANSACTIONS ON")
+        self.ok(c, "INSERT INTO T VALUES (2)")
+        self.assertEqual(self.ok(c, "select @@trancount").rows, [["1"]])
+        self.ok(c, "COMMIT")
+        self.ok(c, "SET IMPLICIT_TRANSACTIONS OFF")
+        self.assertEqual(self.ok(c, "select a from T").rows, [["2"]])
+        self.fails(c, "COMMIT", ("25000", 3902, P + "The COMMIT TRANSACTION request has no corresponding BEGIN "
+                                                   "TRANSACTION."))
 
     def test_set_statements_succeed_without_a_count(self):
         c = self.connect()
@@ -606,8 +679,8 @@ class RobustnessTest(StandInCase):
         c = self.fresh_db(self.connect(), "Cancel")
         self.ok(c, "CREATE TABLE Big(a int, b char(200))")
         self.ok(c, "INSERT INTO Big VALUES " + ",".join("(%d, 'r%d')" % (i, i) for i in range(300)))
-        import ctypes
-        st = oc.Statement(c)
+        # The query timeout turns a stand-in that never acknowledges the cancel into a failure, not a hang.
+        st = oc.Statement(c, query_timeout=2)
         try:
             L = oc.lib()
             self.assertEqual(L.SQLExecDirectW(st.h, oc._w("select * from Big"), oc.SQL_NTS), 0)
