@@ -2,7 +2,8 @@
 #pragma once
 
 #ifdef _WIN32
-#include <windows.h>
+// <windows.h> as the win32 back ends read it, so it and platform/Window.h can meet in one file.
+#include "platform/win32/Win32Api.h"
 #endif
 #include <sql.h>
 #include <sqlext.h>

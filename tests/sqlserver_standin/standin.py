@@ -48,10 +48,10 @@ class Recorder:
 class Config:
     def __init__(self, args):
         self.logins = {}
-        for spec in args.login or []:
-            parts = spec.split(":")
+        for entry in args.login or []:
+            parts = entry.split(":")
             if len(parts) < 2 or len(parts) > 3 or (len(parts) == 3 and parts[2] != "nocreate"):
-                raise SystemExit("--login wants USER:PASSWORD or USER:PASSWORD:nocreate, got %r" % spec)
+                raise SystemExit("--login wants USER:PASSWORD or USER:PASSWORD:nocreate, got %r" % entry)
             self.logins[parts[0].lower()] = (parts[0], parts[1], len(parts) == 3)
         self.refuse_logins = args.refuse_logins
         self.silent = args.silent
