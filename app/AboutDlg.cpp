@@ -2,4 +2,5 @@
 
 #include "res/resource.h"
 
-CAboutDlg::CAboutDlg() : CDialogEx(IDD_ABOUTBOX) {}
+CAboutDlg::CAboutDlg() : CDialogEx(IDD_ABOUTBOX) {
+}

@@ -6,7 +6,8 @@ inline constexpr const char16_t* kClickStart = u"%03d Klicka Starta för att på
 inline constexpr const char16_t* kNotAdministrator =
     u"%03d Detta program måste köras som administratör! Avsluta och starta programmet som administratör.";
 inline constexpr const char16_t* kNotInstalled =
-    u"%03d Det verkar som om Varnik Lön 3.x inte är installerat i katalogen %s. Installera detta före du kör konverteringen.";
+    u"%03d Det verkar som om Varnik Lön 3.x inte är installerat i katalogen %s. Installera detta före du kör "
+    u"konverteringen.";
 inline constexpr const char16_t* kStarting =
     u"%03d Startar. För att välja databasserver för Varnik_tqsys väljer du ett aktivt företag i listan nedan.";
 inline constexpr const char16_t* kMayNeedLogin = u"%03d Du kan eventuellt behöva logga in.";
@@ -28,7 +29,8 @@ inline constexpr const char16_t* kCannotOpenDbWithError = u"%03d Kunde inte öpp
 inline constexpr const char16_t* kCannotOpenDb = u"%03d Kunde inte öppna databasen";
 inline constexpr const char16_t* kNoConnection = u"%03d Ingen anslutning till databasen";
 inline constexpr const char16_t* kDatabaseExists = u"%03d Databasen Varnik_tqsys finns redan och kommer att uppdateras";
-inline constexpr const char16_t* kDatabaseMissing = u"%03d Databasen Varnik_tqsys finns inte redan och kommer att skapas";
+inline constexpr const char16_t* kDatabaseMissing =
+    u"%03d Databasen Varnik_tqsys finns inte redan och kommer att skapas";
 inline constexpr const char16_t* kCreatingDatabase = u"%03d Skapar databasen Varnik_tqsys";
 inline constexpr const char16_t* kDatabaseCreated = u"%03d Databasen, Varnik_tqsys skapad";
 inline constexpr const char16_t* kCannotCreateDatabase = u"%03d Kunde inte skapa databasen: %s";

@@ -89,8 +89,7 @@ std::string CString::ToUtf8() const {
     out.reserve(m_text.size());
     for (size_t i = 0; i < m_text.size(); ++i) {
         char32_t cp = m_text[i];
-        if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < m_text.size() && m_text[i + 1] >= 0xDC00 &&
-            m_text[i + 1] < 0xE000) {
+        if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < m_text.size() && m_text[i + 1] >= 0xDC00 && m_text[i + 1] < 0xE000) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (m_text[i + 1] - 0xDC00);
             ++i;
         }

@@ -12,7 +12,11 @@ bool SameKey(const CString& a, const CString& b) {
 bool IsValidUtf8(const std::vector<unsigned char>& bytes, size_t from) {
     for (size_t i = from; i < bytes.size();) {
         const unsigned char lead = bytes[i];
-        const size_t extra = lead < 0x80 ? 0 : (lead & 0xE0) == 0xC0 ? 1 : (lead & 0xF0) == 0xE0 ? 2 : (lead & 0xF8) == 0xF0 ? 3 : 9;
+        const size_t extra = lead < 0x80             ? 0
+                             : (lead & 0xE0) == 0xC0 ? 1
+                             : (lead & 0xF0) == 0xE0 ? 2
+                             : (lead & 0xF8) == 0xF0 ? 3
+                                                     : 9;
         if (extra == 9 || i + extra >= bytes.size())
             return false;
         for (size_t k = 1; k <= extra; ++k)

@@ -66,8 +66,8 @@ CString StripOrigin(const CString& message, CString& origin) {
         if (!error.IsEmpty())
             error += u" ";
         error += message;
-        states += CString::Format(u"State:%s,Native:%d,Origin:%s\n",
-                                  {CString(reinterpret_cast<const char16_t*>(state)), static_cast<int>(native), origin});
+        states += CString::Format(u"State:%s,Native:%d,Origin:%s\n", {CString(reinterpret_cast<const char16_t*>(state)),
+                                                                      static_cast<int>(native), origin});
     }
     if (error.IsEmpty())
         error = CString::Format(u"ODBC-anropet misslyckades (returkod %d)", {static_cast<int>(ret)});
@@ -163,7 +163,8 @@ void CDatabase::ExecuteSQL(const CString& sql) {
         Check(more, *stmt);
 }
 
-CRecordset::CRecordset(CDatabase* database) : m_database(database) {}
+CRecordset::CRecordset(CDatabase* database) : m_database(database) {
+}
 
 CRecordset::~CRecordset() {
     Close();
@@ -210,8 +211,9 @@ bool CRecordset::GetFieldValueOrNull(short index, CString& value) {
     std::vector<SQLWCHAR> chunk(4096);
     for (;;) {
         SQLLEN indicator = 0;
-        const SQLRETURN ret = SQLGetData(m_stmt->handle, static_cast<SQLUSMALLINT>(index + 1), SQL_C_WCHAR,
-                                         chunk.data(), static_cast<SQLLEN>(chunk.size() * sizeof(SQLWCHAR)), &indicator);
+        const SQLRETURN ret =
+            SQLGetData(m_stmt->handle, static_cast<SQLUSMALLINT>(index + 1), SQL_C_WCHAR, chunk.data(),
+                       static_cast<SQLLEN>(chunk.size() * sizeof(SQLWCHAR)), &indicator);
         if (ret == SQL_NO_DATA)
             break;
         Check(ret, *m_stmt);

@@ -31,7 +31,8 @@ bool CDialogEx::OnInitDialog() {
     return true;
 }
 
-void CDialogEx::DoDataExchange(CDataExchange* /*dx*/) {}
+void CDialogEx::DoDataExchange(CDataExchange* /*dx*/) {
+}
 
 const MessageMap& CDialogEx::GetMessageMap() const {
     static const MessageMap none;

@@ -15,8 +15,7 @@ public:
 class CDBException : public CException {
 public:
     CDBException(CString error, CString stateNativeOrigin, int retCode)
-        : m_strError(std::move(error)), m_strStateNativeOrigin(std::move(stateNativeOrigin)),
-          m_nRetCode(retCode) {}
+        : m_strError(std::move(error)), m_strStateNativeOrigin(std::move(stateNativeOrigin)), m_nRetCode(retCode) {}
     CString GetErrorMessage() const override { return m_strError; }
 
     CString m_strError;

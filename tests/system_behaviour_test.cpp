@@ -27,9 +27,7 @@ protected:
         fs::remove_all(dir, ignored);
     }
     static CString Text(const fs::path& p) { return CString(p.u16string()); }
-    static void Put(const fs::path& p, const std::string& bytes) {
-        std::ofstream(p, std::ios::binary) << bytes;
-    }
+    static void Put(const fs::path& p, const std::string& bytes) { std::ofstream(p, std::ios::binary) << bytes; }
     static std::string Get(const fs::path& p) {
         std::ifstream in(p, std::ios::binary);
         std::stringstream s;
@@ -108,10 +106,12 @@ TEST_F(SystemServices, NarrowConversionAsksForMoreRoomWithError122) {
     char small[4];
     EXPECT_EQ(sys::WideToNarrow(sys::kThreadAnsiCodePage, text.GetString(), text.GetLength() + 1, small, 4, error), 0);
     EXPECT_EQ(error, sys::kErrorInsufficientBuffer);
-    const int needed = sys::WideToNarrow(sys::kThreadAnsiCodePage, text.GetString(), text.GetLength() + 1, nullptr, 0, error);
+    const int needed =
+        sys::WideToNarrow(sys::kThreadAnsiCodePage, text.GetString(), text.GetLength() + 1, nullptr, 0, error);
     EXPECT_EQ(needed, text.GetLength() + 1);
     std::vector<char> buffer(static_cast<size_t>(needed));
-    EXPECT_EQ(sys::WideToNarrow(sys::kThreadAnsiCodePage, text.GetString(), text.GetLength() + 1, buffer.data(), needed, error),
+    EXPECT_EQ(sys::WideToNarrow(sys::kThreadAnsiCodePage, text.GetString(), text.GetLength() + 1, buffer.data(), needed,
+                                error),
               needed);
     EXPECT_STREQ(buffer.data(), "C:\\Program Files\\Varnik\\tqsys.bak");
 }

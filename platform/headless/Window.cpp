@@ -12,7 +12,8 @@ namespace wnd {
 void* PromptOwner() {
     return nullptr;
 }
-void InitCommonControls() {}
+void InitCommonControls() {
+}
 IconHandle LoadAppIcon(int /*groupId*/) {
     return &g_iconToken;
 }
@@ -24,7 +25,8 @@ void SetClipboardText(const CString& text) {
 }
 }  // namespace wnd
 
-CMenu::CMenu() : m_impl(std::make_unique<Impl>()) {}
+CMenu::CMenu() : m_impl(std::make_unique<Impl>()) {
+}
 CMenu::~CMenu() = default;
 
 bool CMenu::AppendMenu(unsigned flags, unsigned id, const CString& text) {
@@ -32,7 +34,8 @@ bool CMenu::AppendMenu(unsigned flags, unsigned id, const CString& text) {
     return true;
 }
 
-CWnd::CWnd() : m_impl(std::make_unique<Impl>()) {}
+CWnd::CWnd() : m_impl(std::make_unique<Impl>()) {
+}
 CWnd::~CWnd() = default;
 
 bool CWnd::EnableWindow(bool enable) {
@@ -45,7 +48,8 @@ bool CWnd::IsWindowEnabled() const {
     return m_impl->enabled;
 }
 
-CListCtrl::CListCtrl() : m_impl(std::make_unique<Impl>()) {}
+CListCtrl::CListCtrl() : m_impl(std::make_unique<Impl>()) {
+}
 CListCtrl::~CListCtrl() = default;
 
 int CListCtrl::InsertColumn(int column, const CString& heading, int format, int width) {
@@ -131,9 +135,11 @@ int CListCtrl::GetColumnWidth(int column) const {
     return column >= 0 && column < GetColumnCount() ? m_impl->columns[static_cast<size_t>(column)].width : 0;
 }
 
-void DDX_Control(CDataExchange* /*dx*/, int /*id*/, CListCtrl& /*control*/) {}
+void DDX_Control(CDataExchange* /*dx*/, int /*id*/, CListCtrl& /*control*/) {
+}
 
-CPaintDC::CPaintDC(CDialogEx* dialog) : m_impl(std::make_unique<Impl>(Impl{dialog})) {}
+CPaintDC::CPaintDC(CDialogEx* dialog) : m_impl(std::make_unique<Impl>(Impl{dialog})) {
+}
 CPaintDC::~CPaintDC() = default;
 
 void CPaintDC::EraseIconBackground() {
@@ -153,7 +159,8 @@ int GetIconHeight() {
 }
 
 CDialogEx::CDialogEx(unsigned templateId, CWnd* /*parent*/)
-    : m_dialogImpl(std::make_unique<DialogImpl>()), m_templateId(templateId) {}
+    : m_dialogImpl(std::make_unique<DialogImpl>()), m_templateId(templateId) {
+}
 
 CDialogEx::~CDialogEx() = default;
 

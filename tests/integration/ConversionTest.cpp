@@ -89,9 +89,8 @@ protected:
 
     size_t Count(const std::string& statementStart) const {
         const auto all = server->Statements();
-        return static_cast<size_t>(std::count_if(all.begin(), all.end(), [&](const std::string& s) {
-            return s.rfind(statementStart, 0) == 0;
-        }));
+        return static_cast<size_t>(std::count_if(
+            all.begin(), all.end(), [&](const std::string& s) { return s.rfind(statementStart, 0) == 0; }));
     }
 
     std::string Dsn(int number) const {
@@ -166,8 +165,9 @@ TEST_F(Conversion, ACompleteRunCreatesTheDatabaseCopiesEverythingAndRepointsTheP
         "('99','Varnik Demo AB','4711','3','50','1000','2','1','NYCKEL-1','pw','C:\\Varnik')"};
     ASSERT_GE(statements.size(), creation.size() + 1);
     EXPECT_EQ(statements[0], "select 1 from sys.databases where name = 'Varnik_tqsys'");
-    EXPECT_EQ(std::vector<std::string>(statements.begin() + 1, statements.begin() + 1 + static_cast<long>(creation.size())),
-              creation);
+    EXPECT_EQ(
+        std::vector<std::string>(statements.begin() + 1, statements.begin() + 1 + static_cast<long>(creation.size())),
+        creation);
 
     EXPECT_EQ(ReadFile(install / "tqsys.dsn"),
               "[ODBC]\r\nDRIVER={SQL Server}\r\nUID=tqsys\r\nAnsiNPW=No\r\nDATABASE=Varnik_tqsys\r\n"
@@ -303,7 +303,8 @@ TEST_F(Conversion, ACreationThatFailsAtTheSixthStatementKeepsWhatWasMadeAndTheNe
     StartAndConvert("7");
     const auto lines = f.LogFrom(8);
     ASSERT_GE(lines.size(), 3u);
-    EXPECT_EQ(lines[2], "011 Kunde inte skapa databasen: There is already an object named 'TQ_PARAMETRAR' in the database.");
+    EXPECT_EQ(lines[2],
+              "011 Kunde inte skapa databasen: There is already an object named 'TQ_PARAMETRAR' in the database.");
     EXPECT_EQ(Count("CREATE UNIQUE NONCLUSTERED INDEX[PrimaryKey] ON TQ_PARAMETRAR"), 0u);
     EXPECT_EQ(Count("CREATE UNIQUE NONCLUSTERED INDEX[PrimaryKey] ON TQ_FORETAG"), 1u);
     EXPECT_EQ(ServerRows("select Nummer from TQ_FORETAG").size(), 3u) << "the companies still go in";
@@ -323,7 +324,10 @@ TEST_F(Conversion, ABackupThatFailsEndsTheRunBeforeAnythingIsWritten) {
     fs::create_directories(install / "tqsys.bak" / "kept");
     StartAndConvert("7");
     const auto lines = f.Log();
-    EXPECT_EQ(lines.back().rfind(f.LogFrom(0).back().substr(0, 4) + "Kunde inte byta namn på " + WinPath(install / "tqsys.dsn").ToUtf8() + " ", 0), 0u);
+    EXPECT_EQ(lines.back().rfind(f.LogFrom(0).back().substr(0, 4) + "Kunde inte byta namn på " +
+                                     WinPath(install / "tqsys.dsn").ToUtf8() + " ",
+                                 0),
+              0u);
     EXPECT_EQ(lines[lines.size() - 2].substr(4), "Info: Byter namn på tqsys.dsn till tqsys.bak");
     EXPECT_EQ(ReadFile(install / "tqsys.dsn"), "[ODBC]\r\nDRIVER=Gammal\r\n");
     EXPECT_FALSE(fs::exists(install / "tq0007.dsn"));
@@ -366,15 +370,17 @@ TEST_F(Migration, AnEmptyParameterTableSendsElevenEmptyValues) {
     Connect();
     EXPECT_TRUE(f.dlg->MigrateSystemData());
     const auto all = server->Statements();
-    EXPECT_EQ(all.back(), "INSERT INTO TQ_PARAMETRAR (Kontrollsumma, Licensagare, Licensnr, Major, Max_foretag, "
-                          "Max_lontagare, Minor, MultiplaPerioder, Nyckel, Password, Sokvag) VALUES "
-                          "('','','','','','','','','','','')");
+    EXPECT_EQ(all.back(),
+              "INSERT INTO TQ_PARAMETRAR (Kontrollsumma, Licensagare, Licensnr, Major, Max_foretag, "
+              "Max_lontagare, Minor, MultiplaPerioder, Nyckel, Password, Sokvag) VALUES "
+              "('','','','','','','','','','','')");
     EXPECT_EQ(ServerRows("select Licensnr, Licensagare, Kontrollsumma from TQ_PARAMETRAR"),
               std::vector<std::string>{"0||0"});
 }
 
 TEST_F(Migration, OnlyTheFirstParameterRowIsCopiedAndANullStaysNull) {
-    OldSystem({}, {"5, 'Först', NULL, 2, 3, 'N', NULL, 1, NULL, 'P', 0", "6, 'Sedan', 1, 1, 1, 'N', 1, 1, 'S', 'P', 1"});
+    OldSystem({},
+              {"5, 'Först', NULL, 2, 3, 'N', NULL, 1, NULL, 'P', 0", "6, 'Sedan', 1, 1, 1, 'N', 1, 1, 'S', 'P', 1"});
     headless::Click(*f.dlg, IDC_START);
     Connect();
     EXPECT_TRUE(f.dlg->MigrateSystemData());
@@ -391,8 +397,9 @@ TEST_F(Migration, ARejectedCompanyInTheMiddleIsLoggedAndTheRestAreInserted) {
     EXPECT_FALSE(f.dlg->MigrateSystemData());
     const auto lines = f.LogFrom(before);
     ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[1].substr(4), "Kunde inte uppdatera företagslistan: tre, B,  Conversion failed when converting "
-                                  "the varchar value 'tre' to data type int.");
+    EXPECT_EQ(lines[1].substr(4),
+              "Kunde inte uppdatera företagslistan: tre, B,  Conversion failed when converting "
+              "the varchar value 'tre' to data type int.");
     EXPECT_EQ(ServerRows("select Nummer from TQ_FORETAG"), (std::vector<std::string>{"3", "1"}));
 }
 
@@ -402,14 +409,14 @@ TEST_F(Migration, TheExistenceQueryWithoutAConnectionSaysSo) {
     EXPECT_EQ(f.LogFrom(before), std::vector<std::string>{"002 Ingen anslutning till databasen"});
     EXPECT_FALSE(f.dlg->CreateSystemDatabase());
     EXPECT_EQ(f.LogFrom(before + 1), (std::vector<std::string>{"003 Skapar databasen Varnik_tqsys",
-                                                                "004 Kunde inte skapa databasen: Connection not open"}));
+                                                               "004 Kunde inte skapa databasen: Connection not open"}));
 }
 
 TEST_F(Conversion, ACancelledLoginPromptEndsTheRunAtTheConnection) {
     WriteFile(program / "tq0007.dsn", "[ODBC]\r\nDRIVER=Avbruten\r\n");
     StartAndConvert("7");
-    EXPECT_EQ(f.LogFrom(7), (std::vector<std::string>{"008 Kunde inte öppna databasen",
-                                                       "009 Kunde inte bestämma serveradress"}));
+    EXPECT_EQ(f.LogFrom(7),
+              (std::vector<std::string>{"008 Kunde inte öppna databasen", "009 Kunde inte bestämma serveradress"}));
 }
 
 TEST_F(Migration, AnOldSystemWithoutAParameterTableEndsTheRunAfterTheCompanies) {

@@ -11,8 +11,7 @@ class SqliteDatabase : public ::testing::Test {
 protected:
     void SetUp() override {
         RunSqlite(dir / "old.db", {"CREATE TABLE T(Id int, Name char(10), Note varchar(20))",
-                                   "INSERT INTO T VALUES(1, 'Acme  ', NULL)",
-                                   "INSERT INTO T VALUES(2, 'Björk', '')"});
+                                   "INSERT INTO T VALUES(1, 'Acme  ', NULL)", "INSERT INTO T VALUES(2, 'Björk', '')"});
         WriteSqliteDsn(dir / "tqsys.dsn", dir / "old.db");
     }
     CString FileDsn() const { return CString(u"FILEDSN=") + WinPath(dir / "tqsys.dsn"); }

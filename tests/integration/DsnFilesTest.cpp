@@ -63,18 +63,18 @@ TEST_F(DsnFiles, BackupInAMissingFolderTriesTheRenameAndFails) {
     f.dlg->m_installSysDsn = WinPath(dir / "Saknas") + u"\\tqsys.dsn";
     EXPECT_FALSE(f.dlg->BackupSystemDsn());
     EXPECT_EQ(f.LogFrom(1), (std::vector<std::string>{"020 " + kRenaming, "021 " + kNoBackup, "022 " + kToBak,
-                                                       "023 Kunde inte byta namn på " +
-                                                           f.dlg->m_installSysDsn.ToUtf8() + " " +
-                                                           std::to_string(ENOENT)}));
+                                                      "023 Kunde inte byta namn på " + f.dlg->m_installSysDsn.ToUtf8() +
+                                                          " " + std::to_string(ENOENT)}));
 }
 
 TEST_F(DsnFiles, AnUndeletableBackupMakesTheRenameFailWithItsErrorNumberAndKeepsBothFiles) {
     WriteFile(install / "tqsys.dsn", "current");
     fs::create_directories(install / "tqsys.bak" / "inside");  // a backup _unlink cannot remove
     EXPECT_FALSE(f.dlg->BackupSystemDsn());
-    EXPECT_EQ(f.LogFrom(1), (std::vector<std::string>{"020 " + kRenaming, "021 " + kNoBackup, "022 " + kToBak,
-                                                       "023 Kunde inte byta namn på " + WinPath(install / "tqsys.dsn").ToUtf8() +
-                                                           " " + std::to_string(EEXIST)}));
+    EXPECT_EQ(f.LogFrom(1),
+              (std::vector<std::string>{"020 " + kRenaming, "021 " + kNoBackup, "022 " + kToBak,
+                                        "023 Kunde inte byta namn på " + WinPath(install / "tqsys.dsn").ToUtf8() + " " +
+                                            std::to_string(EEXIST)}));
     EXPECT_EQ(ReadFile(install / "tqsys.dsn"), "current");
     EXPECT_TRUE(fs::exists(install / "tqsys.bak" / "inside"));
 }
@@ -120,9 +120,10 @@ TEST_F(DsnFiles, AReadOnlySystemDsnMakesTheWriterFailAndStaysUnchanged) {
         PermissionBitsEnforced asNonRoot;
         EXPECT_FALSE(f.dlg->WriteSystemDsn());
     }
-    EXPECT_EQ(f.LogFrom(1), (std::vector<std::string>{"020 Skapar ny tqsys.dsn",
-                                                       "021 FEL! Kunde inte skapa " + WinPath(install / "tqsys.dsn").ToUtf8() +
-                                                           "! Felkod " + std::to_string(EACCES)}));
+    EXPECT_EQ(f.LogFrom(1),
+              (std::vector<std::string>{"020 Skapar ny tqsys.dsn", "021 FEL! Kunde inte skapa " +
+                                                                       WinPath(install / "tqsys.dsn").ToUtf8() +
+                                                                       "! Felkod " + std::to_string(EACCES)}));
     EXPECT_EQ(ReadFile(install / "tqsys.dsn"), "keep me");
 }
 
@@ -130,17 +131,17 @@ TEST_F(DsnFiles, AFullDiskIsAFailureNotASuccess) {
     f.dlg->m_installSysDsn = u"\\dev\\full";
     f.dlg->m_driver = u"SQL Server";
     EXPECT_FALSE(f.dlg->WriteSystemDsn());
-    EXPECT_EQ(f.LogFrom(2), std::vector<std::string>{"021 FEL! Kunde inte skapa \\dev\\full! Felkod " +
-                                                      std::to_string(ENOSPC)});
+    EXPECT_EQ(f.LogFrom(2),
+              std::vector<std::string>{"021 FEL! Kunde inte skapa \\dev\\full! Felkod " + std::to_string(ENOSPC)});
 }
 
 TEST_F(DsnFiles, AValueWithoutASingleByteFormIsRefusedBeforeTheFileIsTouched) {
     WriteFile(install / "tqsys.dsn", "previous");
     f.dlg->m_server = u"SRV\u20AC";  // the euro sign has no single-byte form here
     EXPECT_FALSE(f.dlg->WriteSystemDsn());
-    EXPECT_EQ(f.LogFrom(2), std::vector<std::string>{"021 FEL! Kunde inte skapa " +
-                                                      WinPath(install / "tqsys.dsn").ToUtf8() + "! Felkod " +
-                                                      std::to_string(EILSEQ)});
+    EXPECT_EQ(f.LogFrom(2),
+              std::vector<std::string>{"021 FEL! Kunde inte skapa " + WinPath(install / "tqsys.dsn").ToUtf8() +
+                                       "! Felkod " + std::to_string(EILSEQ)});
     EXPECT_EQ(ReadFile(install / "tqsys.dsn"), "previous");
     EXPECT_TRUE(SystemDsnBytes(u"Lön ÿ").has_value());
 }

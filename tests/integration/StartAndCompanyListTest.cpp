@@ -49,7 +49,7 @@ TEST_F(StartChecks, WithoutAdministratorRightsOneLineAndNothingElse) {
     posix_host::SetAdministrator(false);
     headless::Click(*f.dlg, IDC_START);
     EXPECT_EQ(f.LogFrom(1), std::vector<std::string>{"002 Detta program måste köras som administratör! Avsluta och "
-                                                      "starta programmet som administratör."});
+                                                     "starta programmet som administratör."});
     EXPECT_TRUE(f.dlg->m_exeDir.IsEmpty());
     EXPECT_TRUE(f.dlg->m_installSysDsn.IsEmpty());
 }
@@ -58,8 +58,9 @@ TEST_F(StartChecks, MissingInstallationFolderIsNamedInOneLine) {
     f.dlg->m_installDir = WinPath(dir / "Saknas");
     headless::Click(*f.dlg, IDC_START);
     EXPECT_EQ(f.LogFrom(1), std::vector<std::string>{"002 Det verkar som om Varnik Lön 3.x inte är installerat i "
-                                                      "katalogen " + f.dlg->m_installDir.ToUtf8() +
-                                                      ". Installera detta före du kör konverteringen."});
+                                                     "katalogen " +
+                                                     f.dlg->m_installDir.ToUtf8() +
+                                                     ". Installera detta före du kör konverteringen."});
     EXPECT_TRUE(f.dlg->m_installSysDsn.IsEmpty());
 }
 
@@ -103,10 +104,10 @@ TEST_F(StartChecks, AFolderNamedTqsysDsnCountsAsFoundAndItsOpenFailureIsLogged) 
 TEST_F(StartChecks, CompaniesAreListedNewestOnTopExactlyAsFetched) {
     OldSystem({"1, 'Acme AB', 'tq0001.dsn'", "2, 'Björk & Söner  ', ''", "3, 'Åkeri', NULL"});
     headless::Click(*f.dlg, IDC_START);
-    EXPECT_EQ(f.LogFrom(3), (std::vector<std::string>{
-                                "004 Hittade en tqsys.dsn som " + LocalDsn(),
-                                "005 Dubbelklicka på ett företags nummer nedan för att välja databasserver för "
-                                "Varnik_tqsys"}));
+    EXPECT_EQ(f.LogFrom(3),
+              (std::vector<std::string>{"004 Hittade en tqsys.dsn som " + LocalDsn(),
+                                        "005 Dubbelklicka på ett företags nummer nedan för att välja databasserver för "
+                                        "Varnik_tqsys"}));
     EXPECT_EQ(Companies(), (std::vector<std::string>{"3|Åkeri|", "2|Björk & Söner  |", "1|Acme AB|tq0001.dsn"}));
     EXPECT_TRUE(f.dlg->m_sysDb.IsOpen());
 }

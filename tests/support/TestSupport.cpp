@@ -32,9 +32,9 @@ public:
         fs::create_directories(dir);
         const std::string lib = "/usr/lib/x86_64-linux-gnu/odbc/";
         WriteFile(dir / "odbcinst.ini", "[SQLite3]\nDriver=" + lib + "libsqlite3odbc.so\n\n[SQL Server]\nDriver=" +
-                                            lib + "libtdsodbc.so\n\n[ODBC Driver 17 for SQL Server]\nDriver=" +
-                                            lib + "libtdsodbc.so\n\n[FreeTDS]\nDriver=" + lib + "libtdsodbc.so\n\n[Avbruten]\nDriver=" +
-                                            DALTRIX_CANCEL_DRIVER + "\n");
+                                            lib + "libtdsodbc.so\n\n[ODBC Driver 17 for SQL Server]\nDriver=" + lib +
+                                            "libtdsodbc.so\n\n[FreeTDS]\nDriver=" + lib +
+                                            "libtdsodbc.so\n\n[Avbruten]\nDriver=" + DALTRIX_CANCEL_DRIVER + "\n");
         WriteFile(dir / "odbc.ini", "");
         ::setenv("ODBCSYSINI", dir.c_str(), 1);
         ::setenv("ODBCINI", (dir / "odbc.ini").c_str(), 1);
@@ -94,7 +94,10 @@ void RunSqlite(const fs::path& database, const std::vector<std::string>& stateme
         script += sql + ";\n";
     const fs::path file = database.string() + ".sql";
     WriteFile(file, script);
-    const std::string command = std::string(DALTRIX_PYTHON) + " -c \"import sqlite3,sys; c=sqlite3.connect(sys.argv[1]); c.executescript(open(sys.argv[2],encoding='utf-8').read()); c.commit()\" '" + database.string() + "' '" + file.string() + "'";
+    const std::string command = std::string(DALTRIX_PYTHON) +
+                                " -c \"import sqlite3,sys; c=sqlite3.connect(sys.argv[1]); "
+                                "c.executescript(open(sys.argv[2],encoding='utf-8').read()); c.commit()\" '" +
+                                database.string() + "' '" + file.string() + "'";
     if (std::system(command.c_str()) != 0)
         throw std::runtime_error("sqlite script failed: " + script);
     fs::remove(file);
@@ -130,8 +133,11 @@ PermissionBitsEnforced::~PermissionBitsEnforced() {
 StandIn::StandIn(const std::vector<std::string>& options) {
     const std::string script = std::string(DALTRIX_SOURCE_DIR) + "/tests/sqlserver_standin/standin.py";
     const std::string portFile = (m_dir / "port").string();
-    std::vector<std::string> args{DALTRIX_PYTHON, script, "--port", "0", "--port-file", portFile,
-                                  "--data-dir", (m_dir / "data").string(), "--record", (m_dir / "record.jsonl").string()};
+    std::vector<std::string> args{DALTRIX_PYTHON, script,
+                                  "--port",       "0",
+                                  "--port-file",  portFile,
+                                  "--data-dir",   (m_dir / "data").string(),
+                                  "--record",     (m_dir / "record.jsonl").string()};
     args.insert(args.end(), options.begin(), options.end());
     fs::create_directories(m_dir / "data");
     std::vector<char*> argv;
@@ -189,15 +195,15 @@ std::vector<std::string> StandIn::Statements() const {
 }
 
 std::string StandIn::ConnectString(const std::string& user, const std::string& password) const {
-    return "DRIVER={SQL Server};SERVER=127.0.0.1;PORT=" + std::to_string(m_port) + ";UID=" + user + ";PWD=" +
-           password + ";TDS_Version=7.4;";
+    return "DRIVER={SQL Server};SERVER=127.0.0.1;PORT=" + std::to_string(m_port) + ";UID=" + user + ";PWD=" + password +
+           ";TDS_Version=7.4;";
 }
 
 void StandIn::WriteCompanyDsn(const fs::path& dsnFile, const std::string& user, const std::string& password,
                               const std::string& driver, const std::string& extra) const {
     WriteFile(dsnFile, "[ODBC]\r\nDRIVER=" + driver + "\r\nSERVER=127.0.0.1\r\nPORT=" + std::to_string(m_port) +
-                           "\r\nUID=" + user + "\r\nPWD=" + password +
-                           "\r\nDATABASE=master\r\nTDS_Version=7.4\r\n" + extra);
+                           "\r\nUID=" + user + "\r\nPWD=" + password + "\r\nDATABASE=master\r\nTDS_Version=7.4\r\n" +
+                           extra);
 }
 
 std::vector<std::string> QueryRows(CDatabase& db, const std::string& sql) {

@@ -42,7 +42,11 @@ TEST(CStringText, Utf8RoundTripKeepsSwedishAndAstralCharacters) {
     const std::string text = "Lön åäö ÅÄÖ € 😀";
     EXPECT_EQ(CString::FromUtf8(text).ToUtf8(), text);
     EXPECT_EQ(CString::FromUtf8("L\xC3\xB6n").GetLength(), 3);
-    EXPECT_EQ(CString::FromUtf8("\xFF" "a").ToUtf8(), "\xEF\xBF\xBD" "a");
+    EXPECT_EQ(CString::FromUtf8("\xFF"
+                                "a")
+                  .ToUtf8(),
+              "\xEF\xBF\xBD"
+              "a");
 }
 
 TEST(CStringText, SearchAndCutBehaveLikeTheFrameworkString) {

@@ -7,8 +7,8 @@ namespace {
 TEST(WildcardMatch, QuestionMarksMatchOneCharacterOrNoneBeforeTheDot) {
     for (const char16_t* name : {u"tq0001.dsn", u"TQ0001.DSN", u"tq1.dsn", u"tq.dsn", u"tqsys.dsn", u"Tq12.Dsn"})
         EXPECT_TRUE(MatchesWildcard(u"tq????.dsn", name)) << CString(name).ToUtf8();
-    for (const char16_t* name : {u"tq12345.dsn", u"x.dsn", u"tq0001.dsnx", u"tq0001", u"atq0001.dsn", u"tq0001.ds",
-                                 u"tq00.1.dsn"})
+    for (const char16_t* name :
+         {u"tq12345.dsn", u"x.dsn", u"tq0001.dsnx", u"tq0001", u"atq0001.dsn", u"tq0001.ds", u"tq00.1.dsn"})
         EXPECT_FALSE(MatchesWildcard(u"tq????.dsn", name)) << CString(name).ToUtf8();
 }
 

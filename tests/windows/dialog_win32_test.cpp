@@ -54,24 +54,31 @@ bool WaitUntil(const std::function<bool()>& condition) {
     return true;
 }
 
+// Window enumeration with a callable; it returns false to stop. (A lambda cannot stand for the
+// callback itself: on x86 the callback must be __stdcall.)
+using WindowVisitor = std::function<bool(HWND)>;
+
+BOOL CALLBACK VisitWindow(HWND hwnd, LPARAM visitor) {
+    return (*reinterpret_cast<WindowVisitor*>(visitor))(hwnd) ? TRUE : FALSE;
+}
+
+void ForEachThreadWindow(DWORD thread, WindowVisitor visit) {
+    EnumThreadWindows(thread, &VisitWindow, reinterpret_cast<LPARAM>(&visit));
+}
+
+void ForEachChild(HWND parent, WindowVisitor visit) {
+    EnumChildWindows(parent, &VisitWindow, reinterpret_cast<LPARAM>(&visit));
+}
+
 // A dialog box of the thread whose caption is `caption`.
 HWND FindDialog(DWORD thread, const std::wstring& caption) {
-    struct Search {
-        const std::wstring* caption;
-        HWND found;
-    } search{&caption, nullptr};
-    EnumThreadWindows(
-        thread,
-        [](HWND hwnd, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            if (ClassOf(hwnd) == L"#32770" && IsWindowVisible(hwnd) && WindowText(hwnd) == *s->caption) {
-                s->found = hwnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    HWND found = nullptr;
+    ForEachThreadWindow(thread, [&](HWND hwnd) {
+        if (ClassOf(hwnd) == L"#32770" && IsWindowVisible(hwnd) && WindowText(hwnd) == caption)
+            found = hwnd;
+        return found == nullptr;
+    });
+    return found;
 }
 
 // Waits until every message sent or posted to the dialog's thread before now has been handled.
@@ -157,13 +164,10 @@ public:
     ~ModalRun() {
         const bool ended = WaitUntil([this] {
             if (!m_finished)
-                EnumThreadWindows(
-                    m_threadId,
-                    [](HWND hwnd, LPARAM) -> BOOL {
-                        PostMessageW(hwnd, WM_COMMAND, IDCANCEL, 0);
-                        return TRUE;
-                    },
-                    0);
+                ForEachThreadWindow(m_threadId, [](HWND hwnd) {
+                    PostMessageW(hwnd, WM_COMMAND, IDCANCEL, 0);
+                    return true;
+                });
             return m_finished.load();
         });
         if (!ended) {
@@ -312,13 +316,10 @@ TEST_F(MainDialog, TheAboutItemOpensTheAboutBoxModallyAndLeavesTheDialogAsItWas)
     EXPECT_EQ(GetWindow(about, GW_OWNER), run.Window()) << "the About box belongs to the main dialog";
     EXPECT_FALSE(IsWindowEnabled(run.Window())) << "the About box is modal";
     std::vector<std::wstring> texts;
-    EnumChildWindows(
-        about,
-        [](HWND child, LPARAM data) -> BOOL {
-            reinterpret_cast<std::vector<std::wstring>*>(data)->push_back(WindowText(child));
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&texts));
+    ForEachChild(about, [&](HWND child) {
+        texts.push_back(WindowText(child));
+        return true;
+    });
     EXPECT_NE(std::find(texts.begin(), texts.end(), L"Daltrix, Version 1.0"), texts.end());
     EXPECT_EQ(WindowText(GetDlgItem(about, IDOK)), L"OK");
 
@@ -519,14 +520,10 @@ TEST(DialogFramework, AnExceptionFromAHandlerIsShownAndTheDialogGoesOn) {
         << "no message box for the exception";
     EXPECT_EQ(GetWindow(box, GW_OWNER), run.Window());
     bool textShown = false;
-    EnumChildWindows(
-        box,
-        [](HWND child, LPARAM data) -> BOOL {
-            if (WindowText(child) == L"Kunde inte ansluta")
-                *reinterpret_cast<bool*>(data) = true;
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&textShown));
+    ForEachChild(box, [&](HWND child) {
+        textShown = textShown || WindowText(child) == L"Kunde inte ansluta";
+        return true;
+    });
     EXPECT_TRUE(textShown);
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
