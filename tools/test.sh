@@ -14,10 +14,18 @@ export DALTRIX_STANDIN_PORT=$(tools/standin.sh start "$DALTRIX_STANDIN_DIR")
 trap 'tools/standin.sh stop "$DALTRIX_STANDIN_DIR"' EXIT
 echo "SQL Server stand-in listening on 127.0.0.1:$DALTRIX_STANDIN_PORT"
 
+log=build/test-summary.log
+mkdir -p build
+: >"$log"
+
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug
 cmake --build build
-ctest --test-dir build --output-on-failure -j2
+ctest --test-dir build --output-on-failure -j2 2>&1 | tee -a "$log"
 
-tools/build-windows.sh --test
+tools/build-windows.sh --test 2>&1 | tee -a "$log"
 
 FUZZ_RUNS=${FUZZ_RUNS:-200000} tools/fuzz.sh build/fuzz
+
+# One closing line for all the suites above.
+grep -hoE '[0-9]+ tests failed out of [0-9]+' "$log" |
+  awk '{ failed += $1; total += $6 } END { printf "tests: %d passed, %d failed\n", total - failed, failed }'
