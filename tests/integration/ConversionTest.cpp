@@ -93,6 +93,13 @@ protected:
             all.begin(), all.end(), [&](const std::string& s) { return s.rfind(statementStart, 0) == 0; }));
     }
 
+    // The operator closes the tool and starts it once more: a fresh dialog on the same folders.
+    void StartToolAgain() {
+        f.dlg = std::make_unique<CDaltrixDlg>();
+        headless::Open(*f.dlg);
+        f.dlg->m_installDir = WinPath(install);
+    }
+
     std::string Dsn(int number) const {
         char name[16];
         std::snprintf(name, sizeof name, "tq%04d.dsn", number);
@@ -246,10 +253,7 @@ TEST_F(Conversion, APresentDatabaseIsNotCreatedAgainAndASecondRunReportsEachPres
     // The operator adds a company in the old system and runs the tool once more.
     RunSqlite(dir / "old.db", {"INSERT INTO TQ_FORETAG VALUES(20, 'Ny AB', 'tq0020.dsn')"});
     const size_t creates = Count("CREATE");
-    DialogFixture again;
-    again.PlaceProgram(program);
-    again.dlg->m_installDir = WinPath(install);
-    f.dlg.swap(again.dlg);
+    StartToolAgain();
     StartAndConvert("7");
     EXPECT_EQ(Count("CREATE"), creates) << "no CREATE on the second run";
 
@@ -311,10 +315,7 @@ TEST_F(Conversion, ACreationThatFailsAtTheSixthStatementKeepsWhatWasMadeAndTheNe
     EXPECT_EQ(f.Log().back().substr(4), "Klart! Klicka Avsluta");
 
     const size_t creates = Count("CREATE");
-    DialogFixture again;
-    again.PlaceProgram(program);
-    again.dlg->m_installDir = WinPath(install);
-    f.dlg.swap(again.dlg);
+    StartToolAgain();
     StartAndConvert("7");
     EXPECT_EQ(f.LogFrom(8).front(), "009 Databasen Varnik_tqsys finns redan och kommer att uppdateras");
     EXPECT_EQ(Count("CREATE"), creates);
