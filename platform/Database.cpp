@@ -70,7 +70,7 @@ CString StripOrigin(const CString& message, CString& origin) {
                                                                       static_cast<int>(native), origin});
     }
     if (error.IsEmpty())
-        error = CString::Format(u"ODBC-anropet misslyckades (returkod %d)", {static_cast<int>(ret)});
+        error = CString::Format(u"ODBC call failed (return code %d)", {static_cast<int>(ret)});
     throw CDBException(error, states, ret);
 }
 

@@ -5,5 +5,5 @@
 CString COleException::GetErrorMessage() const {
     char text[32];
     std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(m_sc) & 0xFFFFFFFFul);
-    return CString(u"Systemfel ") + CString::FromUtf8(text);
+    return CString(u"System error ") + CString::FromUtf8(text);
 }

@@ -33,5 +33,5 @@ public:
 
 class CMemoryException : public CException {
 public:
-    CString GetErrorMessage() const override { return u"Slut på minne."; }
+    CString GetErrorMessage() const override { return u"Out of memory."; }
 };

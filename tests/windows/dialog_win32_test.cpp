@@ -1,7 +1,7 @@
 // The real main dialog from the real resources, on the win32 window back end: it runs modally
 // on a thread of its own while the test reads its windows and sends it messages, as the
 // operator's keyboard and mouse would.
-#include "platform/win32/Win32Api.h"
+#include "platform/win32/Win32Window.h"
 
 #include "app/DaltrixDlg.h"
 #include "res/resource.h"
@@ -315,6 +315,11 @@ TEST_F(MainDialog, TheAboutItemOpensTheAboutBoxModallyAndLeavesTheDialogAsItWas)
 
     EXPECT_EQ(GetWindow(about, GW_OWNER), run.Window()) << "the About box belongs to the main dialog";
     EXPECT_FALSE(IsWindowEnabled(run.Window())) << "the About box is modal";
+    RECT owner{}, box{};
+    GetWindowRect(run.Window(), &owner);
+    GetWindowRect(about, &box);
+    EXPECT_LE(std::abs((owner.left + owner.right) - (box.left + box.right)), 2) << "centred on the main dialog";
+    EXPECT_LE(std::abs((owner.top + owner.bottom) - (box.top + box.bottom)), 2) << "centred on the main dialog";
     std::vector<std::wstring> texts;
     ForEachChild(about, [&](HWND child) {
         texts.push_back(WindowText(child));
@@ -480,7 +485,10 @@ TEST_F(MainDialog, CtrlASelectsTheWholeLogAndCtrlCCopiesIt) {
         const std::u16string line = ItemText(Log(), row);
         expected += std::wstring(line.begin(), line.end()) + L"\r\n";
     }
-    EXPECT_EQ(ClipboardText(), expected);
+    // Wine's desktop process reads each new clipboard content and holds the clipboard meanwhile.
+    std::wstring copied;
+    WaitUntil([&] { return (copied = ClipboardText()) == expected; });
+    EXPECT_EQ(copied, expected);
 }
 
 // --- the framework's dispatch boundary, on a dialog of the test's own ---------------------
@@ -548,6 +556,146 @@ TEST(DialogFramework, AnUnmappedOkEndsTheDialogWithOk) {
 TEST(DialogFramework, AMissingTemplateGivesMinusOne) {
     CDialogEx missing(4242);
     EXPECT_EQ(missing.DoModal(), -1);
+}
+
+// --- the framework's list view and window operations on the real controls -----------------
+
+// The main template with the framework's own calls made from OnInitDialog, on the dialog's
+// thread, as the system's stages make them; it records what they answered and ends.
+class ProbeDialog : public CDialogEx {
+public:
+    ProbeDialog() : CDialogEx(IDD_DALTRIX_DIALOG) {}
+
+    struct Answers {
+        int firstColumn = -2, secondColumn = -2, columns = 0;
+        std::string heading1;
+        int width0 = 0;
+        int markBefore = -2, markAfter = -2;
+        std::vector<int> inserted;
+        std::string cell00, cell01, cell10, missingColumn, missingRow, negativeRow;
+        std::u16string longText;
+        int count = 0, countAfterDelete = -1;
+        bool ensureLast = false, ensureMissing = true;
+        std::vector<int> selectedBefore, selectedAfter;
+        bool startWasDisabled = true, startNowDisabled = false, startDisabledTwice = false;
+        bool hasSystemMenu = false, noDlgItem = false, iconic = true;
+        CRect client;
+        RECT systemClient{};
+    } answers;
+
+protected:
+    void DoDataExchange(CDataExchange* dx) override {
+        DDX_Control(dx, IDC_LOG_LIST, m_log);
+        DDX_Control(dx, IDC_COMPANY_LIST, m_companies);
+    }
+
+    bool OnInitDialog() override {
+        CDialogEx::OnInitDialog();
+        Answers& a = answers;
+        a.firstColumn = m_companies.InsertColumn(0, u"Nummer", wnd::kLvcfmtLeft, 80);
+        a.secondColumn = m_companies.InsertColumn(1, u"Namn", wnd::kLvcfmtLeft, 800);
+        a.columns = m_companies.GetColumnCount();
+        a.heading1 = m_companies.GetColumnHeading(1).ToUtf8();
+        a.width0 = m_companies.GetColumnWidth(0);
+
+        a.markBefore = m_companies.GetSelectionMark();
+        // An unsorted list puts each row where it is asked to: 0 is the top.
+        a.inserted.push_back(m_companies.InsertItem(0, u"0002"));
+        a.inserted.push_back(m_companies.InsertItem(0, u"0001"));
+        m_companies.SetItemText(0, 1, u"F\u00f6retaget AB");
+        a.cell00 = m_companies.GetItemText(0, 0).ToUtf8();
+        a.cell01 = m_companies.GetItemText(0, 1).ToUtf8();
+        a.cell10 = m_companies.GetItemText(1, 0).ToUtf8();
+        a.missingColumn = m_companies.GetItemText(0, 2).ToUtf8();
+        a.missingRow = m_companies.GetItemText(2, 0).ToUtf8();
+        a.negativeRow = m_companies.GetItemText(-1, 0).ToUtf8();
+        SendMessageW(GetDlgItem(IDC_COMPANY_LIST)->m_impl->hwnd, LVM_SETSELECTIONMARK, 0, 1);
+        a.markAfter = m_companies.GetSelectionMark();
+
+        // Longer than the first buffer the framework tries.
+        m_log.InsertColumn(0, u"Info", wnd::kLvcfmtLeft, 2000);
+        std::u16string longLine(u"001 ");
+        for (int i = 0; i < 120; ++i)
+            longLine += u"fel \u00e5\u00e4\u00f6 ";
+        for (int i = 0; i < 40; ++i)
+            m_log.InsertItem(m_log.GetItemCount(), i == 39 ? CString(longLine) : CString(u"rad"));
+        a.longText = m_log.GetItemText(39, 0).Str();
+        a.count = m_log.GetItemCount();
+        a.ensureLast = m_log.EnsureVisible(a.count - 1, false);
+        a.ensureMissing = m_log.EnsureVisible(a.count + 5, false);
+        m_log.UpdateWindow();
+        a.selectedBefore = m_log.GetSelectedItems();
+        m_log.SelectAllItems();
+        a.selectedAfter = m_log.GetSelectedItems();
+        a.countAfterDelete = (m_log.DeleteAllItems(), m_log.GetItemCount());
+
+        CWnd* start = GetDlgItem(IDC_START);
+        a.startWasDisabled = start->EnableWindow(false);
+        a.startNowDisabled = !start->IsWindowEnabled();
+        a.startDisabledTwice = start->EnableWindow(false);
+        a.noDlgItem = GetDlgItem(4711) == nullptr;
+        a.hasSystemMenu = GetSystemMenu(false) != nullptr;
+        a.iconic = IsIconic();
+        a.client = GetClientRect();
+        ::GetClientRect(m_impl->hwnd, &a.systemClient);
+
+        EndDialog(IDOK);
+        return true;
+    }
+
+private:
+    CListCtrl m_log;
+    CListCtrl m_companies;
+};
+
+TEST(DialogFramework, ListAndWindowOperationsAnswerAsTheSystemsControlsDo) {
+    ProbeDialog probe;
+    ASSERT_EQ(probe.DoModal(), IDOK);
+    const ProbeDialog::Answers& a = probe.answers;
+
+    EXPECT_EQ(a.firstColumn, 0);
+    EXPECT_EQ(a.secondColumn, 1);
+    EXPECT_EQ(a.columns, 2);
+    EXPECT_EQ(a.heading1, "Namn");
+    EXPECT_EQ(a.width0, 80);
+
+    EXPECT_EQ(a.markBefore, -1) << "no row selected yet";
+    EXPECT_EQ(a.inserted, (std::vector<int>{0, 0}));
+    EXPECT_EQ(a.cell00, "0001");
+    EXPECT_EQ(a.cell01, "F\xC3\xB6retaget AB");
+    EXPECT_EQ(a.cell10, "0002");
+    EXPECT_EQ(a.missingColumn, "") << "a column the list does not have reads as empty text";
+    EXPECT_EQ(a.missingRow, "");
+    EXPECT_EQ(a.negativeRow, "");
+    EXPECT_EQ(a.markAfter, 1);
+
+    EXPECT_EQ(a.longText.size(), 4u + 120u * 8u);
+    EXPECT_EQ(a.longText.substr(a.longText.size() - 8), u"fel \u00e5\u00e4\u00f6 ");
+    EXPECT_EQ(a.count, 40);
+    EXPECT_TRUE(a.ensureLast);
+    EXPECT_FALSE(a.ensureMissing);
+    EXPECT_TRUE(a.selectedBefore.empty());
+    EXPECT_EQ(a.selectedAfter.size(), 40u);
+    EXPECT_EQ(a.countAfterDelete, 0);
+
+    EXPECT_FALSE(a.startWasDisabled) << "EnableWindow answers whether the window was disabled before";
+    EXPECT_TRUE(a.startNowDisabled);
+    EXPECT_TRUE(a.startDisabledTwice);
+    EXPECT_TRUE(a.noDlgItem);
+    EXPECT_TRUE(a.hasSystemMenu);
+    EXPECT_FALSE(a.iconic);
+    EXPECT_EQ(a.client.Width(), a.systemClient.right - a.systemClient.left);
+    EXPECT_EQ(a.client.Height(), a.systemClient.bottom - a.systemClient.top);
+    EXPECT_GT(a.client.Width(), 0);
+}
+
+TEST(DialogFramework, WithoutADialogTheListAndOwnerAnswerNothing) {
+    CListCtrl unbound;
+    EXPECT_EQ(unbound.InsertItem(0, u"x"), -1);
+    EXPECT_EQ(unbound.GetItemCount(), 0);
+    EXPECT_EQ(unbound.GetSelectionMark(), -1);
+    EXPECT_EQ(unbound.GetItemText(0, 0).ToUtf8(), "");
+    EXPECT_EQ(wnd::PromptOwner(), nullptr) << "no dialog runs on this thread";
 }
 
 // --- the resources themselves --------------------------------------------------------------
