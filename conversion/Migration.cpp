@@ -56,10 +56,8 @@ bool CDaltrixDlg::MigrateSystemData() {
     if (!parameters.IsEOF()) {
         for (short column = 0; column < kParameterColumns; ++column) {
             CString value;
-            if (!parameters.GetFieldValueOrNull(column, value))
-                values[static_cast<size_t>(column)] = std::nullopt;
-            else
-                values[static_cast<size_t>(column)] = value;
+            const bool present = parameters.GetFieldValueOrNull(column, value);
+            values[static_cast<size_t>(column)] = present ? std::optional<CString>(value) : std::nullopt;
         }
     }
     parameters.Close();
