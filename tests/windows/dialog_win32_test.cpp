@@ -288,6 +288,28 @@ TEST_F(MainDialog, ControlsStandWhereTheTemplatePutsThem) {
     }
 }
 
+TEST_F(MainDialog, TheDialogHasItsTemplateSizeWhereTheScreenHoldsIt) {
+    RECT wanted{0, 0, 697, 341};
+    MapDialogRect(run.Window(), &wanted);
+    RECT frame = wanted;
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongW(run.Window(), GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongW(run.Window(), GWL_EXSTYLE)));
+    RECT area{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    if (frame.right - frame.left > area.right - area.left || frame.bottom - frame.top > area.bottom - area.top)
+        GTEST_SKIP() << "the screen is smaller than the dialog (Wine's null driver has 1024x768)";
+
+    RECT client{};
+    GetClientRect(run.Window(), &client);
+    EXPECT_EQ(client.right, wanted.right);
+    EXPECT_EQ(client.bottom, wanted.bottom);
+    RECT window{};
+    GetWindowRect(run.Window(), &window);
+    EXPECT_GE(window.left, area.left);
+    EXPECT_LE(window.right, area.right);
+    EXPECT_LE(std::abs((window.left + window.right) - (area.left + area.right)), 2) << "centred on the screen";
+}
+
 TEST_F(MainDialog, TheSystemMenuEndsWithTheAboutItem) {
     HMENU menu = GetSystemMenu(run.Window(), FALSE);
     ASSERT_NE(menu, nullptr);
@@ -340,14 +362,6 @@ TEST_F(MainDialog, TheAboutItemOpensTheAboutBoxModallyAndLeavesTheDialogAsItWas)
     EXPECT_EQ(Utf16(WindowText(run.Window())), Utf16(kMainCaption));
 }
 
-TEST_F(MainDialog, EveryCommandIdSixteenToThirtyOneOpensTheAboutBox) {
-    PostMessageW(run.Window(), WM_SYSCOMMAND, IDM_ABOUTBOX + 0xF, 0);
-    HWND about = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (about = FindDialog(run.Thread(), kAboutCaption)) != nullptr; }));
-    PostMessageW(about, WM_COMMAND, IDCANCEL, 0);
-    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about); }));
-}
-
 // --- keys, buttons and the frame -----------------------------------------------------------
 
 TEST_F(MainDialog, EnterStartsAndTheDialogStaysOpen) {
@@ -360,22 +374,6 @@ TEST_F(MainDialog, EnterStartsAndTheDialogStaysOpen) {
     EXPECT_TRUE(IsWindowVisible(run.Window()));
     EXPECT_EQ(ItemText(Log(), 0).substr(0, 4), u"001 ");
     EXPECT_EQ(ItemText(Log(), 1).substr(0, 4), u"002 ") << "new lines go below the old ones";
-}
-
-TEST_F(MainDialog, ClickingStartaTwiceKeepsCountingAndKeepsTheDialogOpen) {
-    PostMessageW(run.Item(IDC_START), BM_CLICK, 0, 0);
-    ASSERT_TRUE(WaitUntil([&] { return ItemCount(Log()) >= 2; }));
-    Settle(run.Window());
-    const int afterFirst = ItemCount(Log());
-    PostMessageW(run.Item(IDC_START), BM_CLICK, 0, 0);
-    ASSERT_TRUE(WaitUntil([&] { return ItemCount(Log()) > afterFirst; }));
-    Settle(run.Window());
-    EXPECT_FALSE(run.Finished());
-    const int count = ItemCount(Log());
-    for (int row = 0; row < count; ++row) {
-        const std::u16string number = ItemText(Log(), row).substr(0, 3);
-        EXPECT_EQ(number, Utf16(std::to_wstring(1001 + row).substr(1))) << "row " << row;
-    }
 }
 
 TEST_F(MainDialog, ResizingLeavesEveryControlWhereItWas) {
@@ -397,8 +395,8 @@ TEST_F(MainDialog, ResizingLeavesEveryControlWhereItWas) {
     ASSERT_EQ(resized.bottom - resized.top, height);
     for (size_t i = 0; i < std::size(ids); ++i) {
         const RECT after = RectInClient(run.Window(), run.Item(ids[i]));
-        EXPECT_TRUE(SameRect(after, before[i])) << "control " << ids[i] << " moved from " << Describe(before[i])
-                                                << " to " << Describe(after);
+        EXPECT_TRUE(SameRect(after, before[i]))
+            << "control " << ids[i] << " moved from " << Describe(before[i]) << " to " << Describe(after);
     }
 }
 
@@ -471,23 +469,31 @@ TEST_F(MainDialog, CtrlASelectsTheWholeLogAndCtrlCCopiesIt) {
     Settle(run.Window());
     EXPECT_EQ(SendMessageW(Log(), LVM_GETSELECTEDCOUNT, 0, 0), 0) << "A without Ctrl selects nothing";
 
+    // The key state set here reaches the dialog's thread with a delay now and then (seen about
+    // once in 25 runs under Wine), so a key is pressed again until it has taken effect; a
+    // handler that ignores Ctrl never gets there.
     SharedKeyboard::SetControl(true);
-    PostMessageW(Log(), WM_KEYDOWN, 'A', 0);
-    Settle(run.Window());
     const int count = ItemCount(Log());
-    EXPECT_EQ(SendMessageW(Log(), LVM_GETSELECTEDCOUNT, 0, 0), count);
+    const bool allSelected = WaitUntil([&] {
+        PostMessageW(Log(), WM_KEYDOWN, 'A', 0);
+        Settle(run.Window());
+        return SendMessageW(Log(), LVM_GETSELECTEDCOUNT, 0, 0) == count;
+    });
+    EXPECT_TRUE(allSelected) << "Ctrl+A did not select all " << count << " lines";
 
-    PostMessageW(Log(), WM_KEYDOWN, 'C', 0);
-    Settle(run.Window());
-    SharedKeyboard::SetControl(false);
     std::wstring expected;
     for (int row = 0; row < count; ++row) {
         const std::u16string line = ItemText(Log(), row);
         expected += std::wstring(line.begin(), line.end()) + L"\r\n";
     }
-    // Wine's desktop process reads each new clipboard content and holds the clipboard meanwhile.
+    // Wine's desktop process also reads each new clipboard content and holds the clipboard meanwhile.
     std::wstring copied;
-    WaitUntil([&] { return (copied = ClipboardText()) == expected; });
+    WaitUntil([&] {
+        PostMessageW(Log(), WM_KEYDOWN, 'C', 0);
+        Settle(run.Window());
+        return (copied = ClipboardText()) == expected;
+    });
+    SharedKeyboard::SetControl(false);
     EXPECT_EQ(copied, expected);
 }
 
@@ -763,7 +769,8 @@ TEST(Resources, TheManifestAsksForCommonControlsSixForThisProcessor) {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(controls, path, MAX_PATH);
     std::wstring lower(path);
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](wchar_t c) { return static_cast<wchar_t>(towlower(c)); });
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](wchar_t c) { return static_cast<wchar_t>(towlower(c)); });
     EXPECT_NE(lower.find(L"microsoft.windows.common-controls_6595b64144ccf1df_6.0."), std::wstring::npos)
         << "comctl32 loaded from " << std::string(lower.begin(), lower.end());
 }
@@ -790,10 +797,9 @@ TEST(Resources, TheVersionResourceNamesTheProgram) {
     UINT length = 0;
     ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", &value, &length));
     const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
-    const std::string version = std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
-                                std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
-                                std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." +
-                                std::to_string(LOWORD(fixed->dwFileVersionLS));
+    const std::string version =
+        std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
+        std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionLS));
     EXPECT_EQ(version, DALTRIX_VERSION) << "Daltrix.rc and CMakeLists.txt disagree on the version";
     EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
     EXPECT_EQ(fixed->dwProductVersionLS, fixed->dwFileVersionLS);

@@ -1,0 +1,117 @@
+# The Windows build: Daltrix.exe with its resources, and the Windows test programs, which run
+# under Wine on a Linux build host. Included by the top CMakeLists.txt when building for Windows.
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(DALTRIX_MANIFEST_ARCH amd64)
+else()
+  set(DALTRIX_MANIFEST_ARCH x86)
+endif()
+
+if(MINGW)
+  # One file to copy and run: the GCC runtimes and winpthreads go inside the program.
+  add_link_options(-static -static-libgcc -static-libstdc++)
+endif()
+
+# --- resources ---------------------------------------------------------------------------------
+
+set(DALTRIX_RES_DIR ${CMAKE_SOURCE_DIR}/res)
+set(DALTRIX_RES_BINARY_DIR ${CMAKE_BINARY_DIR}/res)
+configure_file(${DALTRIX_RES_DIR}/Daltrix.manifest.in ${DALTRIX_RES_BINARY_DIR}/Daltrix.manifest @ONLY)
+
+# Compiled once, linked into the program and into the test program that drives its dialogs.
+add_library(daltrix_resources OBJECT ${DALTRIX_RES_DIR}/Daltrix.rc)
+target_include_directories(daltrix_resources PRIVATE ${DALTRIX_RES_DIR} ${DALTRIX_RES_BINARY_DIR})
+# The resource compiler reports no dependencies of its own.
+set_source_files_properties(${DALTRIX_RES_DIR}/Daltrix.rc PROPERTIES OBJECT_DEPENDS
+  "${DALTRIX_RES_DIR}/Daltrix.ico;${DALTRIX_RES_BINARY_DIR}/Daltrix.manifest;${DALTRIX_RES_DIR}/resource.h;${DALTRIX_RES_DIR}/ResourceText.h")
+
+# --- the program ---------------------------------------------------------------------------------
+
+add_executable(Daltrix WIN32
+  ${CMAKE_SOURCE_DIR}/app/DaltrixApp.cpp
+  ${CMAKE_SOURCE_DIR}/platform/win32/WinMain.cpp)
+target_link_libraries(Daltrix PRIVATE daltrix daltrix_resources)
+if(MINGW)
+  target_link_options(Daltrix PRIVATE -municode  # wWinMain, the wide entry point
+    $<$<CONFIG:Release,MinSizeRel>:-s>)
+endif()
+
+# --- tests -------------------------------------------------------------------------------------
+
+include(CTest)
+if(NOT BUILD_TESTING)
+  return()
+endif()
+
+find_package(Python3 COMPONENTS Interpreter)
+if(Python3_FOUND)
+  add_test(NAME icon_is_current
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tools/make_icon.py --check ${DALTRIX_RES_DIR}/Daltrix.ico)
+endif()
+
+if(NOT DALTRIX_OBJDUMP)
+  set(DALTRIX_OBJDUMP ${CMAKE_OBJDUMP})
+endif()
+find_program(DALTRIX_BASH bash)
+if(DALTRIX_OBJDUMP AND DALTRIX_BASH)
+  add_test(NAME daltrix_imports_only_system_dlls
+    COMMAND ${DALTRIX_BASH} ${CMAKE_SOURCE_DIR}/tests/windows/check_imports.sh ${DALTRIX_OBJDUMP} $<TARGET_FILE:Daltrix>)
+endif()
+
+# GoogleTest built for Windows from Debian's sources; the posix thread model of the -posix
+# compilers gives it its threads.
+set(DALTRIX_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources to build for Windows")
+if(NOT TARGET gtest AND NOT EXISTS ${DALTRIX_GOOGLETEST_SOURCE}/CMakeLists.txt)
+  message(STATUS "No GoogleTest sources at ${DALTRIX_GOOGLETEST_SOURCE}: Windows test programs not built")
+  return()
+endif()
+if(NOT TARGET gtest)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+  add_subdirectory(${DALTRIX_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+endif()
+if(NOT TARGET GTest::gtest)
+  add_library(GTest::gtest ALIAS gtest)
+  add_library(GTest::gtest_main ALIAS gtest_main)
+endif()
+
+set(DALTRIX_WINDOWS_TESTS ${CMAKE_SOURCE_DIR}/tests/windows)
+
+# The system services: the behaviour every back end shares, and what only Windows shows.
+file(GLOB DALTRIX_SHARED_SYSTEM_TEST CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/system_behaviour_test.cpp)
+add_executable(system_win32_test ${DALTRIX_WINDOWS_TESTS}/system_win32_test.cpp ${DALTRIX_SHARED_SYSTEM_TEST})
+target_link_libraries(system_win32_test PRIVATE daltrix GTest::gtest_main)
+
+# The real dialogs from the real resources, driven by window messages.
+add_executable(dialog_win32_test ${DALTRIX_WINDOWS_TESTS}/dialog_win32_test.cpp)
+target_link_libraries(dialog_win32_test PRIVATE daltrix daltrix_resources GTest::gtest_main version)
+target_compile_definitions(dialog_win32_test PRIVATE DALTRIX_VERSION="${PROJECT_VERSION}")
+
+if(NOT CMAKE_CROSSCOMPILING)
+  foreach(program system_win32_test dialog_win32_test)
+    add_test(NAME ${program} COMMAND ${program})
+  endforeach()
+  return()
+endif()
+
+# Cross-built: the programs run under Wine, in a prefix of the build tree's own that one test
+# prepares and another ends. Only the 64-bit build runs here: Debian's Wine is 64-bit only.
+find_program(DALTRIX_WINE wine)
+if(DALTRIX_WINE AND DALTRIX_MANIFEST_ARCH STREQUAL "amd64")
+  set(DALTRIX_WINE_RUN ${CMAKE_SOURCE_DIR}/tools/wine-run.sh)
+  set(DALTRIX_WINE_ENV "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix")
+
+  add_test(NAME wine_prefix_start COMMAND ${DALTRIX_WINE_RUN} --start)
+  set_tests_properties(wine_prefix_start PROPERTIES
+    FIXTURES_SETUP wine ENVIRONMENT "${DALTRIX_WINE_ENV}" TIMEOUT 300)
+  add_test(NAME wine_prefix_stop COMMAND ${DALTRIX_WINE_RUN} --stop)
+  set_tests_properties(wine_prefix_stop PROPERTIES
+    FIXTURES_CLEANUP wine ENVIRONMENT "${DALTRIX_WINE_ENV}" TIMEOUT 60)
+
+  foreach(program system_win32_test dialog_win32_test)
+    add_test(NAME ${program} COMMAND ${DALTRIX_WINE_RUN} $<TARGET_FILE:${program}>)
+    set_tests_properties(${program} PROPERTIES
+      FIXTURES_REQUIRED wine ENVIRONMENT "${DALTRIX_WINE_ENV}" TIMEOUT 300)
+  endforeach()
+endif()

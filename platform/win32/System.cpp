@@ -1,0 +1,177 @@
+// Operating-system services on Windows: the Win32 and C runtime calls themselves, so that the
+// error numbers the logic reports are the ones the system gives.
+#include "platform/win32/Win32Api.h"
+
+#include "platform/System.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <io.h>
+#include <memory>
+
+namespace sys {
+
+namespace {
+
+struct SidDeleter {
+    void operator()(void* sid) const { FreeSid(sid); }
+};
+
+struct HandleCloser {
+    void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+using FileHandle = std::unique_ptr<void, HandleCloser>;
+
+FileHandle OpenForReading(const CString& path) {
+    HANDLE handle = CreateFileW(win32::Wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return FileHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
+}
+
+struct StreamCloser {
+    void operator()(FILE* stream) const { fclose(stream); }
+};
+
+struct FindCloser {
+    void operator()(HANDLE handle) const { FindClose(handle); }
+};
+
+bool EndsWithSeparator(const std::wstring& path) {
+    return !path.empty() && (path.back() == L'\\' || path.back() == L'/');
+}
+
+std::wstring FullPath(const std::wstring& path) {
+    const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0)
+        return path;
+    std::wstring full(needed, L'\0');
+    const DWORD written = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+    if (written == 0 || written >= needed)
+        return path;
+    full.resize(written);
+    return full;
+}
+
+}  // namespace
+
+bool IsAdministrator() {
+    SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+    PSID group = nullptr;
+    if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0,
+                                  0, &group))
+        return false;
+    const std::unique_ptr<void, SidDeleter> administrators(group);
+    BOOL member = FALSE;
+    if (!CheckTokenMembership(nullptr, administrators.get(), &member))
+        return false;
+    return member != FALSE;
+}
+
+CString ModuleFileName() {
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    // A path longer than the buffer comes back cut off; older systems then leave out the zero.
+    return win32::FromWide(path, wcsnlen(path, length));
+}
+
+bool PathIsMissing(const CString& path) {
+    return GetFileAttributesW(win32::Wide(path)) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+bool IsDirectory(const CString& path) {
+    const DWORD attributes = GetFileAttributesW(win32::Wide(path));
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+int UnlinkNarrow(const std::string& narrowPath) {
+    return _unlink(narrowPath.c_str()) == 0 ? 0 : errno;
+}
+
+int Rename(const CString& from, const CString& to) {
+    return _wrename(win32::Wide(from), win32::Wide(to)) == 0 ? 0 : errno;
+}
+
+int WriteNewFile(const std::string& narrowPath, const std::vector<unsigned char>& bytes) {
+    FILE* opened = nullptr;
+    if (const errno_t error = fopen_s(&opened, narrowPath.c_str(), "wb"); error != 0 || opened == nullptr)
+        return error != 0 ? error : EINVAL;
+    // Closed by hand below, where its result counts; the guard covers only an early return.
+    std::unique_ptr<FILE, StreamCloser> file(opened);
+
+    int firstError = 0;
+    // A failing stream call need not set errno; the stream is broken either way.
+    auto failed = [&firstError] {
+        if (firstError == 0)
+            firstError = errno != 0 ? errno : EIO;
+    };
+    errno = 0;
+    if (!bytes.empty() && fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())
+        failed();
+    errno = 0;
+    if (fflush(file.get()) != 0)
+        failed();
+    errno = 0;
+    if (fclose(file.release()) != 0)
+        failed();
+    return firstError;
+}
+
+bool CopyFile(const CString& from, const CString& to) {
+    return CopyFileW(win32::Wide(from), win32::Wide(to), FALSE) != FALSE;
+}
+
+std::optional<std::vector<unsigned char>> ReadWholeFile(const CString& path) {
+    const FileHandle file = OpenForReading(path);
+    if (!file)
+        return std::nullopt;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 || size.QuadPart > 0x7FFFFFFF)
+        return std::nullopt;
+    std::vector<unsigned char> bytes(static_cast<size_t>(size.QuadPart));
+    size_t filled = 0;
+    while (filled < bytes.size()) {
+        DWORD read = 0;
+        if (!ReadFile(file.get(), bytes.data() + filled, static_cast<DWORD>(bytes.size() - filled), &read, nullptr))
+            return std::nullopt;
+        if (read == 0)
+            break;  // the file got shorter while we read it
+        filled += read;
+    }
+    bytes.resize(filled);
+    return bytes;
+}
+
+std::vector<DirectoryEntry> ListDirectory(const CString& folder) {
+    std::wstring base(win32::Wide(folder));
+    if (base.empty())
+        base = L".";
+    const std::wstring pattern = base + (EndsWithSeparator(base) ? L"*" : L"\\*");
+
+    std::vector<DirectoryEntry> entries;
+    WIN32_FIND_DATAW found{};
+    HANDLE first = FindFirstFileW(pattern.c_str(), &found);
+    if (first == INVALID_HANDLE_VALUE)
+        return entries;
+    const std::unique_ptr<void, FindCloser> search(first);
+
+    std::wstring prefix = FullPath(base);
+    if (!EndsWithSeparator(prefix))
+        prefix += L'\\';
+    do {
+        const std::wstring name(found.cFileName);
+        if (name == L"." || name == L"..")
+            continue;
+        const std::wstring full = prefix + name;
+        entries.push_back({win32::FromWide(name.c_str(), name.size()), win32::FromWide(full.c_str(), full.size())});
+    } while (FindNextFileW(search.get(), &found));
+    return entries;
+}
+
+int WideToNarrow(unsigned codePage, const char16_t* text, int length, char* buffer, int size, unsigned& error) {
+    const int written = WideCharToMultiByte(codePage, 0, reinterpret_cast<const wchar_t*>(text), length, buffer, size,
+                                            nullptr, nullptr);
+    error = written == 0 ? GetLastError() : 0;
+    return written;
+}
+
+}  // namespace sys

@@ -1,0 +1,39 @@
+// What the win32 window back end keeps behind the framework's classes: the handles of the real
+// windows, controls and menus they stand for.
+#pragma once
+
+#include "platform/win32/Win32Api.h"
+
+#include "platform/Window.h"
+
+#include <map>
+#include <memory>
+#include <vector>
+
+struct CWnd::Impl {
+    HWND hwnd = nullptr;
+};
+
+// The menu belongs to its window (the system menu): nothing here destroys it.
+struct CMenu::Impl {
+    HMENU menu = nullptr;
+};
+
+struct CListCtrl::Impl {
+    HWND hwnd = nullptr;
+};
+
+struct CPaintDC::Impl {
+    HWND hwnd = nullptr;
+    PAINTSTRUCT paint{};
+    HDC dc = nullptr;
+};
+
+struct CDialogEx::DialogImpl {
+    CWnd* parent = nullptr;
+    // The objects GetDlgItem hands out; they stand for the controls while the window lives.
+    std::map<int, std::unique_ptr<CWnd>> items;
+    CMenu systemMenu;
+    // Controls bound by DDX_Control, released from their windows when the dialog goes.
+    std::vector<CListCtrl*> boundControls;
+};
