@@ -4,7 +4,7 @@
 #   C:\Verktyg\                         Daltrix.exe, the old tqsys.dsn and one tq%04d.dsn per company
 # The old system database is a SQLite file reached through the SQLite3 ODBC driver; the company
 # DSNs point at the SQL Server stand-in on the given port.
-#   demo/layout.sh WINEPREFIX DAltrix.exe STANDIN_PORT WORKDIR
+#   demo/layout.sh WINEPREFIX PROGRAM.exe STANDIN_PORT WORKDIR   (the program goes beside the DSNs)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 prefix=${1:?wine prefix}
@@ -64,4 +64,4 @@ TDS_Version=7.4
 DSN
 done
 
-cp "$exe" "$tool/Daltrix.exe"
+cp "$exe" "$tool/"
