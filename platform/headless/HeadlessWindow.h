@@ -68,8 +68,8 @@ Screen& TheScreen();
 
 // Creates the dialog's controls and runs OnInitDialog, as showing the dialog does.
 void Open(CDialogEx& dialog);
-// A click on a push button; a disabled button does not react, and an unmapped IDCANCEL
-// ends the dialog as the framework does.
+// A click on a push button; a disabled button does not react, and an unmapped IDOK or
+// IDCANCEL ends the dialog as the framework does.
 void Click(CDialogEx& dialog, int id);
 // Selects the row (it becomes the selection mark) and double-clicks it; returns the result
 // value the handler left (-1 if it left none).

@@ -216,8 +216,9 @@ void Open(CDialogEx& dialog) {
 void Click(CDialogEx& dialog, int id) {
     if (!dialog.GetDlgItem(id)->IsWindowEnabled())
         return;
-    if (!dialog.Dispatch(wnd::kWmCommand, id, wnd::kBnClicked, MessageArgs{}) && id == wnd::kIdCancel)
-        dialog.EndDialog(wnd::kIdCancel);
+    const bool handled = dialog.Dispatch(wnd::kWmCommand, id, wnd::kBnClicked, MessageArgs{});
+    if (!handled && (id == wnd::kIdOk || id == wnd::kIdCancel))
+        dialog.EndDialog(id);
 }
 
 void SelectRow(CListCtrl& list, int row) {

@@ -2,6 +2,7 @@
 // and the dispatch boundary.
 #include "support/TestSupport.h"
 
+#include "app/AboutDlg.h"
 #include "app/LogFormats.h"
 #include "platform/headless/HeadlessWindow.h"
 #include "res/resource.h"
@@ -84,6 +85,15 @@ TEST(DialogButtons, EnterRunsStartWithoutClosingAndCancelEndsTheDialog) {
     headless::Click(*f.dlg, wnd::kIdCancel);
     EXPECT_TRUE(f.dlg->m_dialogImpl->ended);
     EXPECT_EQ(f.dlg->m_dialogImpl->endCode, wnd::kIdCancel);
+}
+
+TEST(AboutBox, ItsOkButtonEndsIt) {
+    headless::TheScreen() = {};
+    CAboutDlg about;
+    headless::Open(about);
+    headless::Click(about, wnd::kIdOk);
+    EXPECT_TRUE(about.m_dialogImpl->ended);
+    EXPECT_EQ(about.m_dialogImpl->endCode, wnd::kIdOk);
 }
 
 TEST(ProgressLog, EveryLineTakesTheNextNumberAndStaysInWritingOrderPast999) {
