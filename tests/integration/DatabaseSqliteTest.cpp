@@ -83,6 +83,23 @@ TEST_F(SqliteDatabase, MissingFileDsnRaisesAClearTextAndCreatesNoFile) {
     EXPECT_FALSE(db.IsOpen());
 }
 
+TEST_F(SqliteDatabase, AnUnreadableFileDsnRaisesAClearTextAndStaysAsItWas) {
+    fs::permissions(dir / "tqsys.dsn", fs::perms::none);
+    CDatabase db;
+    {
+        PermissionBitsEnforced asNonRoot;
+        try {
+            db.OpenEx(FileDsn());
+            FAIL() << "no exception";
+        } catch (const CDBException& e) {
+            EXPECT_EQ(e.m_strError, CString(u"General error: Unable to read file dsn '") + WinPath(dir / "tqsys.dsn") + u"'");
+        }
+    }
+    fs::permissions(dir / "tqsys.dsn", fs::perms::owner_read);
+    EXPECT_NE(ReadFile(dir / "tqsys.dsn").find("DRIVER=SQLite3"), std::string::npos);
+    EXPECT_FALSE(db.IsOpen());
+}
+
 TEST_F(SqliteDatabase, UnknownDriverIsReportedByTheDriverManager) {
     WriteFile(dir / "bad.dsn", "[ODBC]\r\nDRIVER=No Such Driver\r\n");
     CDatabase db;
