@@ -84,9 +84,17 @@ add_executable(system_win32_test ${DALTRIX_WINDOWS_TESTS}/system_win32_test.cpp 
 target_link_libraries(system_win32_test PRIVATE daltrix GTest::gtest_main)
 
 # The real dialogs from the real resources, driven by window messages.
+add_library(daltrix_dialog_driver STATIC ${DALTRIX_WINDOWS_TESTS}/DialogDriver.cpp)
+target_link_libraries(daltrix_dialog_driver PUBLIC daltrix)
 add_executable(dialog_win32_test ${DALTRIX_WINDOWS_TESTS}/dialog_win32_test.cpp)
-target_link_libraries(dialog_win32_test PRIVATE daltrix daltrix_resources GTest::gtest_main version)
+target_link_libraries(dialog_win32_test PRIVATE daltrix_dialog_driver daltrix daltrix_resources GTest::gtest_main version)
 target_compile_definitions(dialog_win32_test PRIVATE DALTRIX_VERSION="${PROJECT_VERSION}")
+
+# Whole conversions of the demo installation by the real dialog, from the folder the operator
+# puts the tool in; run_conversion_test.sh lays out that folder and starts the stand-in.
+add_executable(conversion_win32_test ${DALTRIX_WINDOWS_TESTS}/conversion_win32_test.cpp)
+target_link_libraries(conversion_win32_test PRIVATE daltrix_dialog_driver daltrix daltrix_resources GTest::gtest_main
+  ws2_32)
 
 if(NOT CMAKE_CROSSCOMPILING)
   foreach(program system_win32_test dialog_win32_test)
@@ -114,4 +122,13 @@ if(DALTRIX_WINE AND DALTRIX_MANIFEST_ARCH STREQUAL "amd64")
     set_tests_properties(${program} PROPERTIES
       FIXTURES_REQUIRED wine ENVIRONMENT "${DALTRIX_WINE_ENV}" TIMEOUT 300)
   endforeach()
+
+  # A prefix, a layout and a stand-in of its own: the conversion changes the installation folder
+  # and the server, which no other test should see.
+  if(DALTRIX_BASH)
+    add_test(NAME conversion_win32_test
+      COMMAND ${DALTRIX_BASH} ${DALTRIX_WINDOWS_TESTS}/run_conversion_test.sh
+        $<TARGET_FILE:conversion_win32_test> ${CMAKE_BINARY_DIR}/conversion-test)
+    set_tests_properties(conversion_win32_test PROPERTIES TIMEOUT 600)
+  endif()
 endif()

@@ -1,7 +1,7 @@
 // The real main dialog from the real resources, on the win32 window back end: it runs modally
 // on a thread of its own while the test reads its windows and sends it messages, as the
 // operator's keyboard and mouse would.
-#include "platform/win32/Win32Window.h"
+#include "DialogDriver.h"
 
 #include "app/DaltrixDlg.h"
 #include "res/resource.h"
@@ -13,115 +13,16 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cwctype>
-#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
-using namespace std::chrono_literals;
+using namespace dialog_driver;
 
 namespace {
-
-constexpr auto kPatience = 10s;
-
-std::u16string Utf16(const std::wstring& text) {
-    return std::u16string(text.begin(), text.end());
-}
-
-std::wstring WindowText(HWND hwnd) {
-    wchar_t text[512] = {};
-    GetWindowTextW(hwnd, text, static_cast<int>(std::size(text)));
-    return text;
-}
-
-std::wstring ClassOf(HWND hwnd) {
-    wchar_t name[64] = {};
-    GetClassNameW(hwnd, name, static_cast<int>(std::size(name)));
-    return name;
-}
-
-bool WaitUntil(const std::function<bool()>& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + kPatience;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(10ms);
-    }
-    return true;
-}
-
-// Window enumeration with a callable; it returns false to stop. (A lambda cannot stand for the
-// callback itself: on x86 the callback must be __stdcall.)
-using WindowVisitor = std::function<bool(HWND)>;
-
-BOOL CALLBACK VisitWindow(HWND hwnd, LPARAM visitor) {
-    return (*reinterpret_cast<WindowVisitor*>(visitor))(hwnd) ? TRUE : FALSE;
-}
-
-void ForEachThreadWindow(DWORD thread, WindowVisitor visit) {
-    EnumThreadWindows(thread, &VisitWindow, reinterpret_cast<LPARAM>(&visit));
-}
-
-void ForEachChild(HWND parent, WindowVisitor visit) {
-    EnumChildWindows(parent, &VisitWindow, reinterpret_cast<LPARAM>(&visit));
-}
-
-// A dialog box of the thread whose caption is `caption`.
-HWND FindDialog(DWORD thread, const std::wstring& caption) {
-    HWND found = nullptr;
-    ForEachThreadWindow(thread, [&](HWND hwnd) {
-        if (ClassOf(hwnd) == L"#32770" && IsWindowVisible(hwnd) && WindowText(hwnd) == caption)
-            found = hwnd;
-        return found == nullptr;
-    });
-    return found;
-}
-
-// Waits until every message sent or posted to the dialog's thread before now has been handled.
-void Settle(HWND dialog) {
-    DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
-    PostMessageW(dialog, WM_NULL, 0, 0);
-    SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
-}
-
-// --- the list views, read with their own messages ----------------------------------------
-
-int ItemCount(HWND list) {
-    return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-}
-
-std::u16string ItemText(HWND list, int item, int subItem = 0) {
-    wchar_t text[1024] = {};
-    LVITEMW cell{};
-    cell.iSubItem = subItem;
-    cell.pszText = text;
-    cell.cchTextMax = static_cast<int>(std::size(text));
-    SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&cell));
-    return Utf16(text);
-}
-
-std::vector<std::u16string> Headings(HWND list) {
-    std::vector<std::u16string> headings;
-    for (int column = 0;; ++column) {
-        wchar_t text[256] = {};
-        LVCOLUMNW info{};
-        info.mask = LVCF_TEXT;
-        info.pszText = text;
-        info.cchTextMax = static_cast<int>(std::size(text));
-        if (!SendMessageW(list, LVM_GETCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&info)))
-            return headings;
-        headings.push_back(Utf16(text));
-    }
-}
-
-int ColumnWidth(HWND list, int column) {
-    return static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0));
-}
 
 RECT RectInClient(HWND dialog, HWND control) {
     RECT rect{};
@@ -139,75 +40,6 @@ std::string Describe(const RECT& r) {
     std::snprintf(text, sizeof text, "(%ld,%ld)-(%ld,%ld)", r.left, r.top, r.right, r.bottom);
     return text;
 }
-
-// --- running a dialog --------------------------------------------------------------------
-
-const std::wstring kMainCaption = L"Konvertera Varnik L\u00f6n till version 3.x";
-const std::wstring kAboutCaption = L"About Daltrix";
-
-// A dialog shown with DoModal on a thread of its own, as the program's only thread shows it.
-class ModalRun {
-public:
-    using Body = std::function<int()>;
-
-    explicit ModalRun(const std::wstring& caption, Body body = DefaultBody) {
-        m_thread = std::thread([this, body] {
-            m_threadId = GetCurrentThreadId();
-            m_result = body();
-            m_finished = true;
-        });
-        WaitUntil([this] { return m_threadId != 0; });
-        WaitUntil([&] { return (m_hwnd = FindDialog(m_threadId, caption)) != nullptr; });
-    }
-    // Cancels whatever the thread still shows (the dialog, an About box, a message box) until
-    // DoModal has returned; a dialog that will not end fails the whole run rather than hang it.
-    ~ModalRun() {
-        const bool ended = WaitUntil([this] {
-            if (!m_finished)
-                ForEachThreadWindow(m_threadId, [](HWND hwnd) {
-                    PostMessageW(hwnd, WM_COMMAND, IDCANCEL, 0);
-                    return true;
-                });
-            return m_finished.load();
-        });
-        if (!ended) {
-            std::fprintf(stderr, "a dialog would not end\n");
-            std::fflush(stderr);
-            std::_Exit(3);
-        }
-        if (m_thread.joinable())
-            m_thread.join();
-    }
-    ModalRun(const ModalRun&) = delete;
-    ModalRun& operator=(const ModalRun&) = delete;
-
-    HWND Window() const { return m_hwnd; }
-    DWORD Thread() const { return m_threadId; }
-    HWND Item(int id) const { return GetDlgItem(m_hwnd, id); }
-    bool Finished() const { return m_finished; }
-
-    // DoModal's result, once it has returned; -99 when it did not in time.
-    int Result() {
-        if (!WaitUntil([this] { return m_finished.load(); }))
-            return -99;
-        m_thread.join();
-        return m_result;
-    }
-
-    static int DefaultBody() {
-        wnd::InitCommonControls();
-        CDaltrixDlg dialog;
-        dialog.m_installDir = u"C:\\Program Files\\Varnik";
-        return dialog.DoModal();
-    }
-
-private:
-    std::thread m_thread;
-    std::atomic<DWORD> m_threadId{0};
-    std::atomic<bool> m_finished{false};
-    int m_result = 0;
-    HWND m_hwnd = nullptr;
-};
 
 class MainDialog : public ::testing::Test {
 protected:
@@ -342,11 +174,7 @@ TEST_F(MainDialog, TheAboutItemOpensTheAboutBoxModallyAndLeavesTheDialogAsItWas)
     GetWindowRect(about, &box);
     EXPECT_LE(std::abs((owner.left + owner.right) - (box.left + box.right)), 2) << "centred on the main dialog";
     EXPECT_LE(std::abs((owner.top + owner.bottom) - (box.top + box.bottom)), 2) << "centred on the main dialog";
-    std::vector<std::wstring> texts;
-    ForEachChild(about, [&](HWND child) {
-        texts.push_back(WindowText(child));
-        return true;
-    });
+    const std::vector<std::wstring> texts = ChildTexts(about);
     EXPECT_NE(std::find(texts.begin(), texts.end(), L"Daltrix, Version 1.0"), texts.end());
     EXPECT_EQ(WindowText(GetDlgItem(about, IDOK)), L"OK");
 
@@ -530,15 +358,11 @@ TEST(DialogFramework, AnExceptionFromAHandlerIsShownAndTheDialogGoesOn) {
 
     PostMessageW(run.Window(), WM_COMMAND, IDOK, 0);
     HWND box = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (box = FindDialog(run.Thread(), L"Daltrix")) != nullptr; }))
+    ASSERT_TRUE(WaitUntil([&] { return (box = FindDialog(run.Thread(), kMessageBoxCaption)) != nullptr; }))
         << "no message box for the exception";
     EXPECT_EQ(GetWindow(box, GW_OWNER), run.Window());
-    bool textShown = false;
-    ForEachChild(box, [&](HWND child) {
-        textShown = textShown || WindowText(child) == L"Kunde inte ansluta";
-        return true;
-    });
-    EXPECT_TRUE(textShown);
+    const std::vector<std::wstring> texts = ChildTexts(box);
+    EXPECT_NE(std::find(texts.begin(), texts.end(), L"Kunde inte ansluta"), texts.end());
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
 

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Runs conversion_win32_test as the operator runs the tool: from C:\Verktyg\ of a Wine prefix laid
+# out by demo/layout.sh, with a SQL Server stand-in of its own behind the company DSNs.
+#   run_conversion_test.sh TEST.exe WORKDIR [GTEST ARGS...]
+# WORKDIR keeps the prefix (made once, 6 to 10 s), the layout and the stand-in; each run lays
+# out the demo and starts the stand-in afresh, since a conversion changes both.
+set -uo pipefail
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+exe=${1:?the test program}
+work=${2:?a work folder}
+shift 2
+exe=$(realpath "$exe")
+mkdir -p "$work"
+work=$(realpath "$work")
+
+export WINEPREFIX="$work/wineprefix"
+# Every wine call is bounded; the test's own waits end well before this.
+export WINE_TIMEOUT=${WINE_TIMEOUT:-300}
+wine_run="$top/tools/wine-run.sh"
+standin="$work/standin"
+
+cleanup() {
+    "$wine_run" --stop
+    "$top/tools/standin.sh" stop "$standin"
+}
+trap cleanup EXIT
+# ctest ends a test that runs too long with a signal: the server and the stand-in go as well.
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+"$top/tools/standin.sh" stop "$standin"
+rm -rf "$standin"
+port=$("$top/tools/standin.sh" start "$standin" --login varnik:Demo-Losen-2026) || exit 1
+
+"$wine_run" --start null || { echo "the Wine prefix $WINEPREFIX did not start" >&2; exit 1; }
+# What an earlier run converted must not be found by this one.
+rm -rf "$WINEPREFIX/drive_c/Program Files/Varnik" "$WINEPREFIX/drive_c/Verktyg" "$work/layout"
+"$top/demo/layout.sh" "$WINEPREFIX" "$exe" "$port" "$work/layout" || exit 1
+
+export ODBCSYSINI="$work/layout/odbc" ODBCINI="$work/layout/odbc/odbc.ini"
+export DALTRIX_STANDIN_PORT=$port
+# Wine's drive Z: is the Unix root.
+export DALTRIX_DEMO_SQL="Z:${top//\//\\}\\demo\\old-system.sql"
+
+started=$(date +%s)
+# In the background, so that a signal reaches the traps at once, not when the program has ended.
+"$wine_run" "C:\\Verktyg\\$(basename "$exe")" "$@" &
+wait $!
+status=$?
+echo "conversion_win32_test: exit code $status after $(($(date +%s) - started)) s (stand-in log: $standin/standin.log)"
+exit $status
