@@ -38,7 +38,8 @@ Driver=/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so
 INI
 : >"$work/odbc/odbc.ini"
 
-crlf >"$install/tqsys.dsn" <<DSN
+# The product writes its DSN files in single-byte Windows text.
+crlf <<DSN | iconv -f utf-8 -t latin1 >"$install/tqsys.dsn"
 [ODBC]
 DRIVER=Varnik Lön 2.x
 DATABASE=tqsys
