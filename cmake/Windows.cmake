@@ -93,6 +93,7 @@ target_compile_definitions(dialog_win32_test PRIVATE DALTRIX_VERSION="${PROJECT_
 # Whole conversions of the demo installation by the real dialog, from the folder the operator
 # puts the tool in; run_conversion_test.sh lays out that folder and starts the stand-in.
 add_executable(conversion_win32_test ${DALTRIX_WINDOWS_TESTS}/conversion_win32_test.cpp)
+target_include_directories(conversion_win32_test PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(conversion_win32_test PRIVATE daltrix_dialog_driver daltrix daltrix_resources GTest::gtest_main
   ws2_32)
 

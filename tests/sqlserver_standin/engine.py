@@ -130,6 +130,23 @@ def unclosed(rest):
     return SyntaxErr(105, 15, 1, "Unclosed quotation mark after the character string '%s'." % rest)
 
 
+def delimited(sql, start, close):
+    """A quoted text or bracketed name from `start`, where a doubled closing character stands
+    for itself: (the index past it, its value)."""
+    j = start + 1
+    buf = []
+    while True:
+        k = sql.find(close, j)
+        if k < 0:
+            raise unclosed(sql[start + 1:])
+        buf.append(sql[j:k])
+        if sql.startswith(close, k + 1):
+            buf.append(close)
+            j = k + 2
+            continue
+        return k + 1, "".join(buf)
+
+
 def tokenize(sql):
     toks = []
     i, n = 0, len(sql)
@@ -163,37 +180,13 @@ def tokenize(sql):
             i += 1
             c = "'"
         if c == "'":
-            j = i + 1
-            buf = []
-            while True:
-                k = sql.find("'", j)
-                if k < 0:
-                    raise unclosed(sql[i + 1:])
-                buf.append(sql[j:k])
-                if k + 1 < n and sql[k + 1] == "'":
-                    buf.append("'")
-                    j = k + 2
-                    continue
-                j = k + 1
-                break
-            toks.append(Tok("str", sql[i:j], "".join(buf), national))
+            j, value = delimited(sql, i, "'")
+            toks.append(Tok("str", sql[i:j], value, national))
             i = j
             continue
         if c == "[":
-            j = i + 1
-            buf = []
-            while True:
-                k = sql.find("]", j)
-                if k < 0:
-                    raise unclosed(sql[i + 1:])
-                buf.append(sql[j:k])
-                if k + 1 < n and sql[k + 1] == "]":
-                    buf.append("]")
-                    j = k + 2
-                    continue
-                j = k + 1
-                break
-            toks.append(Tok("qid", sql[i:j], "".join(buf)))
+            j, value = delimited(sql, i, "]")
+            toks.append(Tok("qid", sql[i:j], value))
             i = j
             continue
         if c == '"':

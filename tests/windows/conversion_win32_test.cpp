@@ -3,6 +3,7 @@
 // prefix laid out by demo/layout.sh, beside the old tqsys.dsn and the company DSNs, and reaches
 // the old system database through the SQLite3 ODBC driver and the SQL Server stand-in through
 // Wine's odbc32, unixODBC and FreeTDS. run_conversion_test.sh prepares all of that.
+#include "CompleteRunLog.h"
 #include "DialogDriver.h"
 
 #include "app/DaltrixDlg.h"
@@ -588,31 +589,9 @@ TEST_F(OperatorRun, ACompleteConversionCopiesTheSystemDatabaseAndRepointsTheInst
 
     const std::string dsn = CompanyDsnPath(7);
     EXPECT_EQ(LogLines(run),
-              (std::vector<std::string>{
-                  kFirstLine,
-                  "002 " + kStarting,
-                  "003 " + kMayNeedLogin,
-                  "004 Hittade en tqsys.dsn som " + Narrow(kToolDir) + "tqsys.dsn",
-                  "005 " + kDoubleClick,
-                  "006 Företag 7 är valt",
-                  "007 DSN är FILEDSN=" + dsn + ";",
-                  "008 Server är 127.0.0.1",
-                  "009 Databasen Varnik_tqsys finns inte redan och kommer att skapas",
-                  "010 Skapar databasen Varnik_tqsys",
-                  "011 Databasen, Varnik_tqsys skapad",
-                  "012 Uppdaterar Varnik_tqsys. Om företag redan finns i listan så skrivs ett felmeddelande för dessa",
-                  "013 Uppdaterar parametertabellen i Varnik_tqsys",
-                  "014 Parametrarna uppdaterade",
-                  "015 Uppdateringen av Varniks systemdatabas slutförd",
-                  "016 Byter namn på tqsys.dsn om den finns",
-                  "017 Info: Fanns ingen backuppfil för tqsys.dsn. Helt OK",
-                  "018 Info: Byter namn på tqsys.dsn till tqsys.bak",
-                  "019 Skapar ny tqsys.dsn",
-                  "020 DSN skapad för systemdatabas",
-                  "021 Konverteringen av systemdatabasen klar",
-                  "022 Kopierar över alla tqxxxx.dsn filer",
-                  "023 Klart! Klicka Avsluta",
-              }));
+              CompleteRun({kFirstLine, "002 " + kStarting, "003 " + kMayNeedLogin,
+                           "004 Hittade en tqsys.dsn som " + Narrow(kToolDir) + "tqsys.dsn", "005 " + kDoubleClick,
+                           "006 Företag 7 är valt", "007 DSN är FILEDSN=" + dsn + ";", "008 Server är 127.0.0.1"}));
     if (HWND box = FindDialog(run.Thread(), kMessageBoxCaption))
         ADD_FAILURE() << "a message box: " << ::testing::PrintToString(ChildTexts(box));
     EXPECT_FALSE(IsWindowEnabled(run.Item(IDC_START))) << "\"Starta\" stays enabled after a complete run";
