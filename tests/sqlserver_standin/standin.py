@@ -245,11 +245,7 @@ class Connection:
             if lname == "sp_executesql":
                 sql = str(params[0].value or "") if params else ""
                 decl = str(params[1].value or "") if len(params) > 1 else ""
-                values = self.bind(decl, params[2:])
-                self.server.recorder.write(self.conn_no, session.db, sql, rpc="sp_executesql",
-                                           params=self.describe(values))
-                results = session.execute(sql, values)
-                out += self.encode_results(results, tds.TOK_DONEINPROC, more_after=True)
+                out += self.run_procedure_sql(lname, sql, self.bind(decl, params[2:]))
                 out += tds.build_returnstatus(0)
             elif lname in ("sp_prepexec", "sp_prepare"):
                 if len(params) < 3:
@@ -260,11 +256,7 @@ class Connection:
                 self.next_handle += 1
                 self.prepared[handle] = (sql, decl)
                 if lname == "sp_prepexec":
-                    values = self.bind(decl, params[3:])
-                    self.server.recorder.write(self.conn_no, session.db, sql, rpc="sp_prepexec",
-                                               params=self.describe(values))
-                    results = session.execute(sql, values)
-                    out += self.encode_results(results, tds.TOK_DONEINPROC, more_after=True)
+                    out += self.run_procedure_sql(lname, sql, self.bind(decl, params[3:]))
                 else:
                     self.server.recorder.write(self.conn_no, session.db, sql, rpc="sp_prepare", params=[])
                 out += tds.build_returnstatus(0)
@@ -274,11 +266,7 @@ class Connection:
                 if handle not in self.prepared:
                     raise engine.SqlError(8179, 16, 2, "Could not find prepared statement with handle %s." % handle)
                 sql, decl = self.prepared[handle]
-                values = self.bind(decl, params[1:])
-                self.server.recorder.write(self.conn_no, session.db, sql, rpc="sp_execute",
-                                           params=self.describe(values))
-                results = session.execute(sql, values)
-                out += self.encode_results(results, tds.TOK_DONEINPROC, more_after=True)
+                out += self.run_procedure_sql(lname, sql, self.bind(decl, params[1:]))
                 out += tds.build_returnstatus(0)
             elif lname == "sp_unprepare":
                 handle = params[0].value if params else None
@@ -296,6 +284,12 @@ class Connection:
             return bytes(out)
         out += tds.build_done(done_status, 0, 0, tds.TOK_DONEPROC)
         return bytes(out)
+
+    def run_procedure_sql(self, procedure, sql, values):
+        """Records and runs the statement a procedure call carries; its results, inside the call."""
+        self.server.recorder.write(self.conn_no, self.session.db, sql, rpc=procedure, params=self.describe(values))
+        results = self.session.execute(sql, values)
+        return self.encode_results(results, tds.TOK_DONEINPROC, more_after=True)
 
     @staticmethod
     def bind(decl, params):
