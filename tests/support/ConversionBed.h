@@ -1,0 +1,117 @@
+// The conversion test bed: the old system database in SQLite through tqsys.dsn, the company's
+// server the SQL Server stand-in through FreeTDS, and the dialog shown on the headless layer.
+#pragma once
+
+#include "support/TestSupport.h"
+
+#include "platform/headless/HeadlessWindow.h"
+#include "res/resource.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace testing_support {
+
+inline const std::string kPassword = "Hemligt#1";
+
+class ConversionBed : public ::testing::Test {
+protected:
+    void SetUp() override { Prepare(); }
+
+    void Prepare(const std::vector<std::string>& standInOptions = {}) {
+        server = std::make_unique<StandIn>(standInOptions);
+        fs::create_directories(install);
+        fs::create_directories(program);
+        WriteFile(install / "tqsys.dsn", "[ODBC]\r\nDRIVER=Gammal\r\n");
+        OldSystem({"1, 'Acme AB', 'tq0001.dsn'", "7, 'Björk & Söner  ', 'tq0007.dsn'", "12, 'O''Brien & Co', ''"},
+                  {"4711, 'Varnik Demo AB', 1000, 50, 99, 'NYCKEL-1', 3, 2, 'C:\\Varnik', 'pw', 1"});
+        server->WriteCompanyDsn(program / "tq0001.dsn");
+        server->WriteCompanyDsn(program / "tq0007.dsn");
+        f.PlaceProgram(program);
+        f.dlg->m_installDir = WinPath(install);
+    }
+
+    void OldSystem(const std::vector<std::string>& companies, const std::vector<std::string>& parameters) {
+        std::vector<std::string> sql{
+            "DROP TABLE IF EXISTS TQ_FORETAG", "DROP TABLE IF EXISTS TQ_PARAMETRAR",
+            "CREATE TABLE TQ_FORETAG(Nummer int, Namn char(128), FileDSN char(255))",
+            "CREATE TABLE TQ_PARAMETRAR(Licensnr int, Licensagare char(255), Max_lontagare int, Max_foretag int, "
+            "Kontrollsumma int, Nyckel char(64), Major int, Minor int, Sokvag char(255), Password char(64), "
+            "MultiplaPerioder int)"};
+        for (const auto& c : companies)
+            sql.push_back("INSERT INTO TQ_FORETAG VALUES(" + c + ")");
+        for (const auto& p : parameters)
+            sql.push_back("INSERT INTO TQ_PARAMETRAR VALUES(" + p + ")");
+        RunSqlite(dir / "old.db", sql);
+        WriteSqliteDsn(program / "tqsys.dsn", dir / "old.db");
+    }
+
+    // "Starta", then a double-click on the company with this number.
+    LRESULT StartAndConvert(const std::string& number) {
+        headless::Click(*f.dlg, IDC_START);
+        for (int row = 0; row < f.dlg->m_companyList.GetItemCount(); ++row)
+            if (f.dlg->m_companyList.GetItemText(row, 0).ToUtf8() == number)
+                return headless::DoubleClickRow(*f.dlg, IDC_COMPANY_LIST, f.dlg->m_companyList, row);
+        ADD_FAILURE() << "company " << number << " not listed";
+        return -1;
+    }
+
+    std::vector<std::string> ServerRows(const std::string& sql) {
+        CDatabase db;
+        db.OpenEx(CString::FromUtf8(server->ConnectString()));
+        db.ExecuteSQL(u"USE [Varnik_tqsys]");
+        auto rows = QueryRows(db, sql);
+        // char(n) comes back padded to n; the padding is the server's, not the data's.
+        for (auto& row : rows) {
+            std::string trimmed;
+            size_t start = 0;
+            while (start <= row.size()) {
+                size_t end = row.find('|', start);
+                if (end == std::string::npos)
+                    end = row.size();
+                std::string cell = row.substr(start, end - start);
+                cell.erase(cell.find_last_not_of(' ') + 1);
+                trimmed += (start ? "|" : "") + cell;
+                start = end + 1;
+            }
+            row = trimmed;
+        }
+        return rows;
+    }
+
+    void Direct(const std::vector<std::string>& statements) {
+        CDatabase db;
+        db.OpenEx(CString::FromUtf8(server->ConnectString()));
+        for (const auto& sql : statements)
+            db.ExecuteSQL(CString::FromUtf8(sql));
+    }
+
+    size_t Count(const std::string& statementStart) const {
+        const auto all = server->Statements();
+        return static_cast<size_t>(std::count_if(
+            all.begin(), all.end(), [&](const std::string& s) { return s.rfind(statementStart, 0) == 0; }));
+    }
+
+    // The operator closes the tool and starts it once more: a fresh dialog on the same folders.
+    void StartToolAgain() {
+        f.dlg = std::make_unique<CDaltrixDlg>();
+        headless::Open(*f.dlg);
+        f.dlg->m_installDir = WinPath(install);
+    }
+
+    std::string Dsn(int number) const {
+        char name[16];
+        std::snprintf(name, sizeof name, "tq%04d.dsn", number);
+        return "FILEDSN=" + WinPath(program).ToUtf8() + "\\" + name + ";";
+    }
+
+    TempDir dir;
+    fs::path install = dir / "Varnik";
+    fs::path program = dir / "Verktyg";
+    std::unique_ptr<StandIn> server;
+    DialogFixture f;
+};
+
+}  // namespace testing_support
