@@ -3,7 +3,6 @@
 #include "platform/headless/HeadlessWindow.h"
 #include "platform/posix/PosixHost.h"
 
-#include <gtest/gtest.h>
 #include <linux/capability.h>
 #include <signal.h>
 #include <spawn.h>
@@ -22,33 +21,23 @@ extern char** environ;
 
 namespace testing_support {
 
-namespace {
+// unixODBC (and with it Wine's odbc32) reads odbcinst.ini from here.
+TestOdbcDrivers::TestOdbcDrivers() : m_dir(fs::temp_directory_path() / ("daltrix-odbc-" + std::to_string(::getpid()))) {
+    fs::create_directories(m_dir);
+    const std::string lib = "/usr/lib/x86_64-linux-gnu/odbc/";
+    WriteFile(m_dir / "odbcinst.ini", "[SQLite3]\nDriver=" + lib + "libsqlite3odbc.so\n\n[SQL Server]\nDriver=" + lib +
+                                          "libtdsodbc.so\n\n[ODBC Driver 17 for SQL Server]\nDriver=" + lib +
+                                          "libtdsodbc.so\n\n[FreeTDS]\nDriver=" + lib +
+                                          "libtdsodbc.so\n\n[Avbruten]\nDriver=" + DALTRIX_CANCEL_DRIVER + "\n");
+    WriteFile(m_dir / "odbc.ini", "");
+    ::setenv("ODBCSYSINI", m_dir.c_str(), 1);
+    ::setenv("ODBCINI", (m_dir / "odbc.ini").c_str(), 1);
+}
 
-// Drivers of the tests' own: unixODBC (and with it Wine's odbc32) reads odbcinst.ini from here.
-class OdbcDrivers : public ::testing::Environment {
-public:
-    void SetUp() override {
-        const fs::path dir = fs::temp_directory_path() / ("daltrix-odbc-" + std::to_string(::getpid()));
-        fs::create_directories(dir);
-        const std::string lib = "/usr/lib/x86_64-linux-gnu/odbc/";
-        WriteFile(dir / "odbcinst.ini", "[SQLite3]\nDriver=" + lib + "libsqlite3odbc.so\n\n[SQL Server]\nDriver=" +
-                                            lib + "libtdsodbc.so\n\n[ODBC Driver 17 for SQL Server]\nDriver=" + lib +
-                                            "libtdsodbc.so\n\n[FreeTDS]\nDriver=" + lib +
-                                            "libtdsodbc.so\n\n[Avbruten]\nDriver=" + DALTRIX_CANCEL_DRIVER + "\n");
-        WriteFile(dir / "odbc.ini", "");
-        ::setenv("ODBCSYSINI", dir.c_str(), 1);
-        ::setenv("ODBCINI", (dir / "odbc.ini").c_str(), 1);
-        m_dir = dir;
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
-private:
-    fs::path m_dir;
-};
-
-const auto* const g_drivers = ::testing::AddGlobalTestEnvironment(new OdbcDrivers);
-
-}  // namespace
+TestOdbcDrivers::~TestOdbcDrivers() {
+    std::error_code ignored;
+    fs::remove_all(m_dir, ignored);
+}
 
 TempDir::TempDir() {
     std::string pattern = (fs::temp_directory_path() / "daltrix-XXXXXX").string();

@@ -12,6 +12,19 @@ namespace fs = std::filesystem;
 
 namespace testing_support {
 
+// While alive, unixODBC finds the drivers of the tests' own: SQLite3, FreeTDS under the names a
+// company DSN may give it, and a driver whose connect reports a cancelled login prompt.
+class TestOdbcDrivers {
+public:
+    TestOdbcDrivers();
+    ~TestOdbcDrivers();
+    TestOdbcDrivers(const TestOdbcDrivers&) = delete;
+    TestOdbcDrivers& operator=(const TestOdbcDrivers&) = delete;
+
+private:
+    fs::path m_dir;
+};
+
 class TempDir {
 public:
     TempDir();
