@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The whole test suite: native build and tests, both Windows builds with their tests under Wine
-# (x64) and the import check (x64 and x86), and a bounded fuzzing run.
+# The whole test suite: native build and tests, the native tests again under the sanitizers,
+# both Windows builds with their tests under Wine (x64) and the import check (x64 and x86), and
+# bounded fuzzing runs.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -21,6 +22,14 @@ mkdir -p build
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug
 cmake --build build
 ctest --test-dir build --output-on-failure -j2 2>&1 | tee -a "$log"
+
+# The same native tests once more, built with AddressSanitizer and UndefinedBehaviorSanitizer:
+# any report ends the test that caused it.
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+  -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+cmake --build build-asan
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-asan --output-on-failure -j2 2>&1 | tee -a "$log"
 
 tools/build-windows.sh --test 2>&1 | tee -a "$log"
 
