@@ -8,7 +8,7 @@ classes, states and texts).  Data lives in SQLite files, one per database.
 
     python3 standin.py --port 0 --port-file PATH --data-dir DIR --record PATH
                        [--login USER:PASSWORD[:nocreate]]... [--refuse-logins]
-                       [--silent]
+                       [--silent] [--drop-on TEXT] [--hang-on TEXT]
 
 See README.md for what is and is not emulated.
 """
@@ -45,6 +45,31 @@ class Recorder:
             self.file.flush()
 
 
+class Faults:
+    """--drop-on and --hang-on: each takes the first statement whose text contains its trigger
+    (case-sensitive), then it is spent, so a new connection works normally."""
+
+    def __init__(self, drop_on, hang_on):
+        self.lock = threading.Lock()
+        self.pending = {kind: text for kind, text in (("drop", drop_on), ("hang", hang_on)) if text}
+
+    def take(self, sql):
+        with self.lock:
+            for kind, text in self.pending.items():
+                if text in sql:
+                    del self.pending[kind]
+                    return kind
+        return None
+
+
+class Fault(Exception):
+    """Raised instead of running a statement that a fault took; ends the connection's normal service."""
+
+    def __init__(self, kind):
+        super().__init__(kind)
+        self.kind = kind
+
+
 class Config:
     def __init__(self, args):
         self.logins = {}
@@ -56,6 +81,7 @@ class Config:
         self.refuse_logins = args.refuse_logins
         self.silent = args.silent
         self.trace = args.trace
+        self.faults = Faults(args.drop_on, args.hang_on)
 
 
 class Connection:
@@ -89,6 +115,10 @@ class Connection:
                         return
                 except (ConnectionError, BrokenPipeError):
                     return
+                except Fault as fault:
+                    if fault.kind == "hang":
+                        self.ignore_everything()
+                    return
                 except Exception as exc:   # never let bad input kill the thread silently
                     self.log("error while handling packet type 0x%02X:\n%s"
                              % (ptype, traceback.format_exc()))
@@ -106,6 +136,25 @@ class Connection:
                 self.sock.close()
             except OSError:
                 pass
+
+    def ignore_everything(self):
+        """Keep the socket open and read, never answering, until the client closes it."""
+        try:
+            while (msg := tds.read_message(self.sock)) is not None:
+                self.log("hanging: ignored request type 0x%02X" % msg[0])
+        except tds.ProtocolError:
+            while self.sock.recv(4096):
+                pass
+
+    def receive_sql(self, sql, **extra):
+        """Records a statement text as it arrives; a fault that takes it stops it before it runs."""
+        fault = self.server.config.faults.take(sql)
+        if fault:
+            extra["fault"] = fault
+        self.server.recorder.write(self.conn_no, self.session.db, sql, **extra)
+        if fault:
+            self.log("fault %s on: %s" % (fault, sql[:160]))
+            raise Fault(fault)
 
     def dispatch(self, ptype, payload):
         if self.server.config.trace:
@@ -126,7 +175,7 @@ class Connection:
             return False
         if ptype == tds.PKT_SQL_BATCH:
             sql = tds.parse_sql_batch(payload)
-            self.server.recorder.write(self.conn_no, self.session.db, sql)
+            self.receive_sql(sql)
             results = self.session.execute(sql)
             self.send(self.encode_results(results, tds.TOK_DONE))
             return True
@@ -238,7 +287,6 @@ class Connection:
             lname = lname[4:]
         if lname.startswith("sys."):
             lname = lname[4:]
-        session = self.session
         done_status = 0 if last else tds.DONE_MORE
         out = bytearray()
         try:
@@ -258,7 +306,7 @@ class Connection:
                 if lname == "sp_prepexec":
                     out += self.run_procedure_sql(lname, sql, self.bind(decl, params[3:]))
                 else:
-                    self.server.recorder.write(self.conn_no, session.db, sql, rpc="sp_prepare", params=[])
+                    self.receive_sql(sql, rpc="sp_prepare", params=[])
                 out += tds.build_returnstatus(0)
                 out += tds.build_returnvalue_int(0, handle_param.name or "@handle", handle)
             elif lname == "sp_execute":
@@ -273,8 +321,7 @@ class Connection:
                 self.prepared.pop(handle, None)
                 out += tds.build_returnstatus(0)
             else:
-                self.server.recorder.write(self.conn_no, session.db, "EXEC %s" % name, rpc=name,
-                                           params=[repr(p.value) for p in params])
+                self.receive_sql("EXEC %s" % name, rpc=name, params=[repr(p.value) for p in params])
                 raise engine.SqlError(2812, 16, 62, "Could not find stored procedure '%s'." % name)
         except engine.SqlError as e:
             for number, state, severity, text in e.messages():
@@ -287,7 +334,7 @@ class Connection:
 
     def run_procedure_sql(self, procedure, sql, values):
         """Records and runs the statement a procedure call carries; its results, inside the call."""
-        self.server.recorder.write(self.conn_no, self.session.db, sql, rpc=procedure, params=self.describe(values))
+        self.receive_sql(sql, rpc=procedure, params=self.describe(values))
         results = self.session.execute(sql, values)
         return self.encode_results(results, tds.TOK_DONEINPROC, more_after=True)
 
@@ -394,6 +441,10 @@ def main(argv=None):
                     help="accepted login (repeatable); without any, every login is accepted")
     ap.add_argument("--refuse-logins", action="store_true", help="fail every login with error 18456")
     ap.add_argument("--silent", action="store_true", help="accept connections and never answer")
+    ap.add_argument("--drop-on", metavar="TEXT",
+                    help="close the connection, unanswered, at the first statement containing TEXT")
+    ap.add_argument("--hang-on", metavar="TEXT",
+                    help="stop answering that connection for good at the first statement containing TEXT")
     ap.add_argument("--trace", action="store_true", help="log every request received to stderr")
     args = ap.parse_args(argv)
 

@@ -247,6 +247,64 @@ class SilentTest(StandInCase):
         self.assertLess(elapsed, 8)
 
 
+class FaultCase(StandInCase):
+    """A table with one row, on a stand-in whose fault (once per stand-in) takes a later statement."""
+
+    def setUp(self):
+        super().setUp()
+        self.c = self.fresh_db(self.connect(), "Fault")
+        self.ok(self.c, "CREATE TABLE T(a int, b varchar(20))")
+        self.ok(self.c, "INSERT INTO T VALUES (1, 'Acme')")
+
+    def rows_seen_anew(self):
+        return self.ok(self.connect(extra=";DATABASE=Fault"), "select a, b from T order by a").rows
+
+    def faults_recorded(self):
+        return [(e["sql"], e.get("fault")) for e in self.server.records() if "fault" in e]
+
+
+class DropOnTest(FaultCase):
+    server_args = ("--drop-on", "Björk")
+
+    def test_the_first_matching_batch_closes_its_connection_unanswered_and_unrun(self):
+        r = self.c.execute("INSERT INTO T VALUES (7, 'Björk')")
+        self.assertEqual(r.rc, oc.SQL_ERROR)
+        self.assertEqual(r.records, [("01000", 20017, P + "Unexpected EOF from the server")])
+        self.assertEqual(self.c.execute("select 1").records, [("08S01", 0, P + "Communication link failure")])
+        self.assertEqual(self.rows_seen_anew(), [["1", "Acme"]])
+        # Spent: the same text on a new connection runs.
+        self.ok(self.connect(extra=";DATABASE=Fault"), "INSERT INTO T VALUES (7, 'Björk')")
+        self.assertEqual(self.rows_seen_anew(), [["1", "Acme"], ["7", "Björk"]])
+        self.assertEqual(self.faults_recorded(), [("INSERT INTO T VALUES (7, 'Björk')", "drop")])
+        self.assertEqual([e["sql"] for e in self.server.records()].count("INSERT INTO T VALUES (7, 'Björk')"), 2)
+        self.assertIn("fault drop on", self.server.log())
+
+
+class HangOnTest(FaultCase):
+    server_args = ("--hang-on", "'Hang'")
+
+    def test_the_first_matching_rpc_is_never_answered_not_even_its_cancel(self):
+        other = self.connect(extra=";DATABASE=Fault")
+        t0 = time.time()
+        r = self.c.execute("INSERT INTO T VALUES (?, 'Hang')", params=[9], query_timeout=1)
+        elapsed = time.time() - t0
+        self.assertEqual(r.records, [("HYT00", 0, P + "Timeout expired")])
+        # FreeTDS waits once for the answer and once more for the cancel's acknowledgement.
+        self.assertGreater(elapsed, 1.5)
+        self.assertLess(elapsed, 5)
+        self.assertIn("hanging: ignored request type 0x06", self.server.log())
+        self.assertEqual(self.c.execute("select 1", query_timeout=1).records,
+                         [("08S01", 0, P + "Communication link failure")])
+        # Other connections, open before or made after, are served; the statement never ran.
+        self.assertEqual(self.ok(other, "select count(*) from T").rows, [["1"]])
+        self.ok(self.connect(extra=";DATABASE=Fault"), "INSERT INTO T VALUES (?, 'Hang')", params=[9])
+        self.assertEqual(self.rows_seen_anew(), [["1", "Acme"], ["9", "Hang"]])
+        hung = [e for e in self.server.records() if e.get("fault")]
+        self.assertEqual(len(hung), 1)
+        self.assertEqual((hung[0]["sql"], hung[0]["rpc"], hung[0]["params"], hung[0]["fault"]),
+                         ("INSERT INTO T VALUES (@P1, 'Hang')", "sp_executesql", ["@p1=9"], "hang"))
+
+
 # --------------------------------------------------------------------------
 
 class DatabaseTest(StandInCase):
