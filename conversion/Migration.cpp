@@ -1,6 +1,7 @@
 // Copies every listed company and the old parameter row into Varnik_tqsys, one insert each.
 #include "app/DaltrixDlg.h"
 #include "app/LogFormats.h"
+#include "conversion/CodePage1252.h"
 
 #include <optional>
 
@@ -17,6 +18,29 @@ CString SqlLiteral(const CString& value) {
 
 CString SqlLiteralOrNull(const std::optional<CString>& value) {
     return value ? SqlLiteral(*value) : CString(u"NULL");
+}
+
+// Our own error text for a value that the char columns' code page 1252 cannot hold.
+constexpr const char16_t* kNotIn1252 = u"Tecknet %s finns inte i teckentabell 1252 och kan inte lagras";
+
+// Why the values cannot go in as they are: the server would store such a character as '?'.
+std::optional<CString> UnstorableCharacter(const std::vector<CString>& values) {
+    for (const auto& value : values)
+        if (const auto codePoint = FirstCharacterOutside1252(value))
+            return CString::Format(kNotIn1252, {CodePointName(*codePoint)});
+    return std::nullopt;
+}
+
+// Sends the insert unless a value cannot be stored; the reason it did not go in, if any.
+std::optional<CString> InsertFailure(CDatabase& db, const CString& insert, const std::vector<CString>& values) {
+    if (auto unstorable = UnstorableCharacter(values))
+        return unstorable;
+    try {
+        db.ExecuteSQL(insert);
+    } catch (const CDBException& e) {
+        return e.m_strError;
+    }
+    return std::nullopt;
 }
 
 CString TrimmedCell(const CListCtrl& list, int row, int column) {
@@ -36,10 +60,8 @@ bool CDaltrixDlg::MigrateSystemData() {
         const CString fileDsn = TrimmedCell(m_companyList, row, 2);
         const CString insert = CString::Format(u"INSERT INTO TQ_FORETAG (Nummer, Namn, FileDSN) VALUES(%s,%s,%s)",
                                                {SqlLiteral(number), SqlLiteral(name), SqlLiteral(fileDsn)});
-        try {
-            m_serverDb.ExecuteSQL(insert);
-        } catch (const CDBException& e) {
-            AddLog(logfmt::kCannotInsertCompany, {number, name, fileDsn, e.m_strError});
+        if (const auto failure = InsertFailure(m_serverDb, insert, {number, name, fileDsn})) {
+            AddLog(logfmt::kCannotInsertCompany, {number, name, fileDsn, *failure});
             result = false;
         }
     }
@@ -63,18 +85,21 @@ bool CDaltrixDlg::MigrateSystemData() {
     parameters.Close();
 
     std::vector<CString::FormatArg> literals;
-    for (const auto& value : values)
+    std::vector<CString> present;
+    for (const auto& value : values) {
         literals.emplace_back(SqlLiteralOrNull(value));
+        if (value)
+            present.push_back(*value);
+    }
     const CString insert = CString::Format(
         u"INSERT INTO TQ_PARAMETRAR (Kontrollsumma, Licensagare, Licensnr, Major, Max_foretag, Max_lontagare, "
         u"Minor, MultiplaPerioder, Nyckel, Password, Sokvag) VALUES (%s,%s,%s,%s,%s,%s,%s,%s,%s,%s,%s)",
         literals);
-    try {
-        m_serverDb.ExecuteSQL(insert);
-        AddLog(logfmt::kParametersUpdated);
-    } catch (const CDBException& e) {
-        AddLog(logfmt::kCannotInsertParameters, {e.m_strError});
+    if (const auto failure = InsertFailure(m_serverDb, insert, present)) {
+        AddLog(logfmt::kCannotInsertParameters, {*failure});
         result = false;
+    } else {
+        AddLog(logfmt::kParametersUpdated);
     }
     return result;
 }

@@ -85,7 +85,7 @@ void RunSqlite(const fs::path& database, const std::vector<std::string>& stateme
     WriteFile(file, script);
     const std::string command = std::string(DALTRIX_PYTHON) +
                                 " -c \"import sqlite3,sys; c=sqlite3.connect(sys.argv[1]); "
-                                "c.executescript(open(sys.argv[2],encoding='utf-8').read()); c.commit()\" '" +
+                                "c.executescript(open(sys.argv[2],encoding='utf-8',newline='').read()); c.commit()\" '" +
                                 database.string() + "' '" + file.string() + "'";
     if (std::system(command.c_str()) != 0)
         throw std::runtime_error("sqlite script failed: " + script);
