@@ -43,10 +43,38 @@ CString DecodeFileText(const std::vector<unsigned char>& bytes) {
     return CString(std::move(text));
 }
 
-CString NeedsBraces(const CString& value) {
-    if (value.Find(u';') < 0 || (value.GetLength() > 0 && value[0] == u'{'))
+// A value that already stands in braces: "{", then text in which every "}" is doubled, then "}".
+bool IsBraced(const CString& value) {
+    const int last = value.GetLength() - 1;
+    if (last < 1 || value[0] != u'{' || value[last] != u'}')
+        return false;
+    for (int i = 1; i < last; ++i)
+        if (value[i] == u'}' && (i + 1 >= last || value[++i] != u'}'))
+            return false;
+    return true;
+}
+
+// The value as it can stand in a connect string: a ";" would end it and a "{" at its start would
+// open braces that swallow the items after it, so such a value goes in braces, "}" doubled.
+CString ConnectValue(const CString& value) {
+    const bool opensBraces = value.GetLength() > 0 && value[0] == u'{';
+    if (IsBraced(value) || (value.Find(u';') < 0 && !opensBraces))
         return value;
-    return CString(u"{") + value + u"}";
+    CString escaped = value;
+    escaped.Replace(u"}", u"}}");
+    return CString(u"{") + escaped + u"}";
+}
+
+// Where a braced value that starts at `open` ends: after the "}" that is not a doubled one.
+int BracedValueEnd(const CString& connect, int open) {
+    for (int i = open + 1; i < connect.GetLength(); ++i)
+        if (connect[i] == u'}') {
+            if (i + 1 < connect.GetLength() && connect[i + 1] == u'}')
+                ++i;
+            else
+                return i + 1;
+        }
+    return connect.GetLength();
 }
 
 }  // namespace
@@ -66,8 +94,7 @@ ConnectItems ParseConnectString(const CString& connect) {
         CString key = connect.Mid(pos, eq - pos).Trim();
         int valueEnd;
         if (eq + 1 < length && connect[eq + 1] == u'{') {
-            const int close = connect.Find(u'}', eq + 1);
-            valueEnd = close < 0 ? length : close + 1;
+            valueEnd = BracedValueEnd(connect, eq + 1);
             const int next = connect.Find(u';', valueEnd);
             items.emplace_back(key, connect.Mid(eq + 1, valueEnd - eq - 1));
             pos = next < 0 ? length : next + 1;
@@ -83,7 +110,7 @@ ConnectItems ParseConnectString(const CString& connect) {
 CString JoinConnectString(const ConnectItems& items) {
     CString out;
     for (const auto& [key, value] : items)
-        out += key + u"=" + NeedsBraces(value) + u";";
+        out += key + u"=" + ConnectValue(value) + u";";
     return out;
 }
 
@@ -147,4 +174,19 @@ CString ExpandFileDsn(const CString& connect) {
             merged.push_back(own);
     }
     return JoinConnectString(merged);
+}
+
+void RefuseUnusableNames(const CString& connect) {
+    for (const auto& [key, value] : ParseConnectString(connect)) {
+        const bool driver = SameKey(key, u"DRIVER");
+        if (!driver && !SameKey(key, u"DSN"))
+            continue;
+        CString name = IsBraced(value) ? value.Mid(1, value.GetLength() - 2) : value;
+        name.Trim();
+        if (driver && name.IsEmpty())
+            throw CDBException(u"Data source name not found and no default driver specified", u"State:IM002", -1);
+        if (name.GetLength() > kMaxNameLength)
+            throw driver ? CDBException(u"Driver name too long", u"State:IM011", -1)
+                         : CDBException(u"Data source name too long", u"State:IM010", -1);
+    }
 }

@@ -18,3 +18,11 @@ CString ExpandFileDsn(const CString& connect);
 
 // The items of the [ODBC] section of a file DSN's bytes (ANSI, UTF-8, or UTF-16 with a BOM).
 ConnectItems ParseFileDsn(const std::vector<unsigned char>& bytes);
+
+// Longest DRIVER or DSN name passed on: unixODBC overruns a buffer past 1000 bytes, and a
+// Windows driver's name is a registry key of at most 255 characters.
+inline constexpr int kMaxNameLength = 255;
+
+// Raises CDBException for a connect string that names an empty driver, which a driver manager
+// would take for its default driver, or a driver or data source name over kMaxNameLength.
+void RefuseUnusableNames(const CString& connect);

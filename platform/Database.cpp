@@ -91,6 +91,7 @@ bool CDatabase::OpenEx(const CString& connect, unsigned /*options*/) {
     if (IsOpen())
         throw CDBException(u"Connection is already open", u"State:08002", SQL_ERROR);
     const CString expanded = ExpandFileDsn(connect);
+    RefuseUnusableNames(expanded);
 
     auto env = std::make_unique<OdbcHandle>(SQL_HANDLE_ENV, static_cast<SQLHANDLE>(SQL_NULL_HANDLE));
     if (env->handle == SQL_NULL_HANDLE)

@@ -1,0 +1,30 @@
+// Values of a company's file DSN that a connect string can only carry in braces reach the
+// server whole, through unixODBC and FreeTDS.
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace testing_support;
+
+namespace {
+
+TEST(FileDsnValues, PasswordsWithSemicolonsAndBracesLogIn) {
+    const std::vector<std::pair<std::string, std::string>> logins{
+        {"varnik", "Hem;ligt"}, {"anna", "{Hemligt;1"}, {"bo", "Hem}ligt"}};
+    std::vector<std::string> options;
+    for (const auto& [user, password] : logins)
+        options.insert(options.end(), {"--login", user + ":" + password});
+    StandIn server(options);
+    TempDir dir;
+    for (const auto& [user, password] : logins) {
+        server.WriteCompanyDsn(dir / "tq0001.dsn", user, password);
+        CDatabase db;
+        try {
+            EXPECT_TRUE(db.OpenEx(CString(u"FILEDSN=") + WinPath(dir / "tq0001.dsn") + u";", 0)) << user;
+        } catch (const CDBException& e) {
+            ADD_FAILURE() << user << ": " << e.m_strError.ToUtf8();
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,40 @@
+// Joining items into a connect string and reading them back: no value may end early or swallow
+// the items after it.
+#include "platform/ConnectString.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct JoinCase {
+    const char* name;
+    std::u16string value;
+    std::u16string joined;  // as the value stands in the string
+};
+
+class JoinedValues : public ::testing::TestWithParam<JoinCase> {};
+
+TEST_P(JoinedValues, StandAsODBCWritesThemAndReadBackWithTheNextItemIntact) {
+    const JoinCase& c = GetParam();
+    const CString joined = JoinConnectString({{u"PWD", c.value}, {u"SERVER", u"sql01"}});
+    EXPECT_EQ(joined, CString(u"PWD=") + c.joined + u";SERVER=sql01;");
+    const ConnectItems back = ParseConnectString(joined);
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_EQ(back[0].second, CString(c.joined));
+    EXPECT_EQ(back[1].first, CString(u"SERVER"));
+    EXPECT_EQ(back[1].second, CString(u"sql01"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, JoinedValues,
+                         ::testing::Values(JoinCase{"Plain", u"Hemligt", u"Hemligt"},
+                                           JoinCase{"BraceInsideNeedsNoBraces", u"Hem}ligt", u"Hem}ligt"},
+                                           JoinCase{"SemicolonGoesInBraces", u"Hem;ligt", u"{Hem;ligt}"},
+                                           JoinCase{"SemicolonAndBraceDoublesTheBrace", u"ab;c}d", u"{ab;c}}d}"},
+                                           JoinCase{"AlreadyBracedStaysAsItIs", u"{SQL Server}", u"{SQL Server}"},
+                                           JoinCase{"BracedWithDoubledBraceStays", u"{a}}b;c}", u"{a}}b;c}"},
+                                           JoinCase{"UnclosedBraceIsBracedItself", u"{SQL Server", u"{{SQL Server}"},
+                                           JoinCase{"BraceClosedTooEarlyIsBracedItself", u"{Bj}rk", u"{{Bj}}rk}"},
+                                           JoinCase{"Empty", u"", u""}),
+                         [](const ::testing::TestParamInfo<JoinCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
