@@ -18,6 +18,11 @@ struct Damage {
     const char* cause;  // a piece of the error text that names what is wrong
 };
 
+// Test lists show the case by its name.
+void PrintTo(const Damage& c, std::ostream* out) {
+    *out << c.name;
+}
+
 std::string Garbage(size_t size) {
     std::minstd_rand next(4711);
     std::string bytes;

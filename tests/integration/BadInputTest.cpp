@@ -237,6 +237,11 @@ struct ParameterCase {
     std::string refused;
 };
 
+// Test lists show the case by its name.
+void PrintTo(const ParameterCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class ParameterRow : public BadInput, public ::testing::WithParamInterface<ParameterCase> {};
 
 TEST_P(ParameterRow, IsCopiedExactlyOrReportedWithTheReason) {

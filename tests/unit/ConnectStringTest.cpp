@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace {
 
 struct JoinCase {
@@ -11,6 +13,11 @@ struct JoinCase {
     std::u16string value;
     std::u16string joined;  // as the value stands in the string
 };
+
+// Test lists show the case by its name.
+void PrintTo(const JoinCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class JoinedValues : public ::testing::TestWithParam<JoinCase> {};
 

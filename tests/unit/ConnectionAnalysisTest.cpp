@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace {
 
 TEST(MaskPassword, ThePasswordItemBecomesAsterisksOrIsCutWhenLast) {
@@ -24,6 +26,11 @@ struct Case {
     const char* driver;
     const char* server;
 };
+
+// Test lists show the case by its name.
+void PrintTo(const Case& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class ReadFacts : public ::testing::TestWithParam<Case> {};
 
