@@ -61,20 +61,6 @@ bool RefusedBeforeSending(const std::string& refused) {
 
 class BadInput : public ConversionBed {
 protected:
-    // The old tables without column types, so SQLite keeps each value as it was typed ("007"
-    // stays "007", where an int column makes it 7), as an old system with text columns hands it over.
-    void UntypedOldSystem(const std::vector<std::string>& companies, const std::vector<std::string>& parameters) {
-        std::vector<std::string> sql{"DROP TABLE TQ_FORETAG", "DROP TABLE TQ_PARAMETRAR",
-                                     "CREATE TABLE TQ_FORETAG(Nummer, Namn, FileDSN)",
-                                     "CREATE TABLE TQ_PARAMETRAR(Licensnr, Licensagare, Max_lontagare, Max_foretag, "
-                                     "Kontrollsumma, Nyckel, Major, Minor, Sokvag, Password, MultiplaPerioder)"};
-        for (const auto& c : companies)
-            sql.push_back("INSERT INTO TQ_FORETAG VALUES(" + c + ")");
-        for (const auto& p : parameters)
-            sql.push_back("INSERT INTO TQ_PARAMETRAR VALUES(" + p + ")");
-        RunSqlite(dir / "old.db", sql);
-    }
-
     // The log lines after "NNN ", checking on the way that each line carries its own number:
     // a text that broke the format would shift or merge lines.
     std::vector<std::string> LogTexts() const {
@@ -167,7 +153,7 @@ TEST_F(BadInput, EachCompanyIsCopiedExactlyOrReportedOnceAndEveryLaterRowIsStill
     std::vector<std::string> oldRows;
     for (auto it = kCompanies.rbegin(); it != kCompanies.rend(); ++it)  // the list puts each new row on top
         oldRows.push_back(ValueList({it->number, it->name, it->fileDsn}));
-    UntypedOldSystem(oldRows, {ValueList({"1", "L", "1", "1", "1", "N", "1", "1", "S", "P", "1"})});
+    OldSystem(oldRows, {ValueList({"1", "L", "1", "1", "1", "N", "1", "1", "S", "P", "1"})}, Columns::Untyped);
     EXPECT_EQ(StartAndConvert("1"), 0);
 
     // The list shows every cell as the old system holds it.
@@ -246,7 +232,7 @@ class ParameterRow : public BadInput, public ::testing::WithParamInterface<Param
 
 TEST_P(ParameterRow, IsCopiedExactlyOrReportedWithTheReason) {
     const ParameterCase& p = GetParam();
-    UntypedOldSystem({"1, 'Acme AB', 'tq0001.dsn'"}, {ValueList(p.values)});
+    OldSystem({"1, 'Acme AB', 'tq0001.dsn'"}, {ValueList(p.values)}, Columns::Untyped);
     EXPECT_EQ(StartAndConvert("1"), 0);
 
     const auto rows = ServerRows(

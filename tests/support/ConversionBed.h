@@ -33,13 +33,23 @@ protected:
         f.dlg->m_installDir = WinPath(install);
     }
 
-    void OldSystem(const std::vector<std::string>& companies, const std::vector<std::string>& parameters) {
+    // The old tables with their declared column types, or without any, so that SQLite keeps each
+    // value as it was typed ("007" stays "007", where an int column makes it 7), as an old system
+    // with text columns hands it over.
+    enum class Columns { Typed, Untyped };
+
+    void OldSystem(const std::vector<std::string>& companies, const std::vector<std::string>& parameters,
+                   Columns columns = Columns::Typed) {
+        const bool typed = columns == Columns::Typed;
         std::vector<std::string> sql{
             "DROP TABLE IF EXISTS TQ_FORETAG", "DROP TABLE IF EXISTS TQ_PARAMETRAR",
-            "CREATE TABLE TQ_FORETAG(Nummer int, Namn char(128), FileDSN char(255))",
-            "CREATE TABLE TQ_PARAMETRAR(Licensnr int, Licensagare char(255), Max_lontagare int, Max_foretag int, "
-            "Kontrollsumma int, Nyckel char(64), Major int, Minor int, Sokvag char(255), Password char(64), "
-            "MultiplaPerioder int)"};
+            typed ? "CREATE TABLE TQ_FORETAG(Nummer int, Namn char(128), FileDSN char(255))"
+                  : "CREATE TABLE TQ_FORETAG(Nummer, Namn, FileDSN)",
+            typed ? "CREATE TABLE TQ_PARAMETRAR(Licensnr int, Licensagare char(255), Max_lontagare int, "
+                    "Max_foretag int, Kontrollsumma int, Nyckel char(64), Major int, Minor int, Sokvag char(255), "
+                    "Password char(64), MultiplaPerioder int)"
+                  : "CREATE TABLE TQ_PARAMETRAR(Licensnr, Licensagare, Max_lontagare, Max_foretag, Kontrollsumma, "
+                    "Nyckel, Major, Minor, Sokvag, Password, MultiplaPerioder)"};
         for (const auto& c : companies)
             sql.push_back("INSERT INTO TQ_FORETAG VALUES(" + c + ")");
         for (const auto& p : parameters)
