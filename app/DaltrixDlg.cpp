@@ -76,8 +76,8 @@ void CDaltrixDlg::AddLog(const char16_t* format, const std::vector<CString::Form
     const int row = m_logList.InsertItem(m_logList.GetItemCount(), line);
     if (row >= 0)
         m_logList.EnsureVisible(row, false);
-    // A handler runs on the one thread; painting now lets a long run show its progress.
-    m_logList.UpdateWindow();
+    // A handler runs on the one thread; painting as lines come lets a long run show its progress.
+    m_logList.PaintNewRows();
 }
 
 void CDaltrixDlg::OnSysCommand(unsigned id, std::intptr_t /*lParam*/) {

@@ -1,6 +1,7 @@
 #include "Database.h"
 
 #include "ConnectString.h"
+#include "PaintPacing.h"
 #include "Window.h"
 
 #include "platform/OdbcApi.h"
@@ -92,6 +93,8 @@ bool CDatabase::OpenEx(const CString& connect, unsigned /*options*/) {
         throw CDBException(u"Connection is already open", u"State:08002", SQL_ERROR);
     const CString expanded = ExpandFileDsn(connect);
     RefuseUnusableNames(expanded);
+    // The driver may prompt for a login: the operator reads the log behind it as it stands.
+    PaintPacing::ReleaseAll();
 
     auto env = std::make_unique<OdbcHandle>(SQL_HANDLE_ENV, static_cast<SQLHANDLE>(SQL_NULL_HANDLE));
     if (env->handle == SQL_NULL_HANDLE)

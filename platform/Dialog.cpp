@@ -2,6 +2,7 @@
 #include "Window.h"
 
 #include "Exceptions.h"
+#include "PaintPacing.h"
 
 #include <exception>
 
@@ -59,6 +60,7 @@ bool CDialogEx::Dispatch(unsigned message, int controlId, int code, const Messag
             continue;
         m_defaultRequested = false;
         RunGuarded([&] { entry.handler(*this, args); });
+        PaintPacing::ReleaseAll();
         return !m_defaultRequested;
     }
     return false;

@@ -105,8 +105,9 @@ public:
     // The row last selected, or -1 when none has been.
     int GetSelectionMark() const;
     bool DeleteAllItems();
-    // Paints the control now, so a line shows while a handler still runs.
-    void UpdateWindow();
+    // A row was added: it shows while a handler still runs, painted now or, in a burst of rows,
+    // paced (see PaintPacing).
+    void PaintNewRows();
 
     void SelectAllItems();
     std::vector<int> GetSelectedItems() const;

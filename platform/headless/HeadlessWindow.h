@@ -2,6 +2,7 @@
 // message dispatch the real dialog uses.
 #pragma once
 
+#include "platform/PaintPacing.h"
 #include "platform/Window.h"
 
 #include <map>
@@ -20,6 +21,8 @@ struct CListCtrl::Impl {
     int selectionMark = -1;
     int lastEnsured = -1;
     int repaints = 0;
+    bool held = false;
+    PaintPacing pacing{{[this](bool on) { held = !on; }, [this] { ++repaints; }}};
 };
 
 struct CMenu::Impl {

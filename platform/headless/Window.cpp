@@ -110,8 +110,8 @@ bool CListCtrl::DeleteAllItems() {
     return true;
 }
 
-void CListCtrl::UpdateWindow() {
-    ++m_impl->repaints;
+void CListCtrl::PaintNewRows() {
+    m_impl->pacing.RowAdded();
 }
 
 void CListCtrl::SelectAllItems() {

@@ -4,6 +4,7 @@
 
 #include "platform/win32/Win32Api.h"
 
+#include "platform/PaintPacing.h"
 #include "platform/Window.h"
 
 #include <map>
@@ -21,6 +22,14 @@ struct CMenu::Impl {
 
 struct CListCtrl::Impl {
     HWND hwnd = nullptr;
+    // The row last asked to be visible: while painting was held the list may have scrolled by
+    // a stale range, so it is asked again once painting goes on.
+    int ensured = -1;
+    bool ensuredPartly = false;
+    PaintPacing pacing{{[this](bool on) { SetPainting(on); }, [this] { Paint(); }}};
+
+    void SetPainting(bool on) const;
+    void Paint() const;
 };
 
 struct CPaintDC::Impl {

@@ -394,8 +394,15 @@ int CListCtrl::GetItemCount() const {
 }
 
 bool CListCtrl::EnsureVisible(int item, bool partialOk) {
-    return m_impl->hwnd &&
-           SendMessageW(m_impl->hwnd, LVM_ENSUREVISIBLE, static_cast<WPARAM>(item), partialOk ? TRUE : FALSE) != FALSE;
+    if (!m_impl->hwnd)
+        return false;
+    const bool visible =
+        SendMessageW(m_impl->hwnd, LVM_ENSUREVISIBLE, static_cast<WPARAM>(item), partialOk ? TRUE : FALSE) != FALSE;
+    if (visible) {
+        m_impl->ensured = item;
+        m_impl->ensuredPartly = partialOk;
+    }
+    return visible;
 }
 
 int CListCtrl::GetSelectionMark() const {
@@ -406,9 +413,21 @@ bool CListCtrl::DeleteAllItems() {
     return m_impl->hwnd && SendMessageW(m_impl->hwnd, LVM_DELETEALLITEMS, 0, 0) != FALSE;
 }
 
-void CListCtrl::UpdateWindow() {
-    if (m_impl->hwnd)
-        ::UpdateWindow(m_impl->hwnd);
+void CListCtrl::Impl::SetPainting(bool on) const {
+    if (!hwnd)
+        return;
+    SendMessageW(hwnd, WM_SETREDRAW, on ? TRUE : FALSE, 0);
+    if (on && ensured >= 0)
+        SendMessageW(hwnd, LVM_ENSUREVISIBLE, static_cast<WPARAM>(ensured), ensuredPartly ? TRUE : FALSE);
+}
+
+void CListCtrl::Impl::Paint() const {
+    if (hwnd)
+        ::UpdateWindow(hwnd);
+}
+
+void CListCtrl::PaintNewRows() {
+    m_impl->pacing.RowAdded();
 }
 
 void CListCtrl::SelectAllItems() {

@@ -453,7 +453,7 @@ protected:
         a.count = m_log.GetItemCount();
         a.ensureLast = m_log.EnsureVisible(a.count - 1, false);
         a.ensureMissing = m_log.EnsureVisible(a.count + 5, false);
-        m_log.UpdateWindow();
+        m_log.PaintNewRows();
         a.selectedBefore = m_log.GetSelectedItems();
         m_log.SelectAllItems();
         a.selectedAfter = m_log.GetSelectedItems();
