@@ -23,31 +23,37 @@ PaintPacing::~PaintPacing() {
 
 void PaintPacing::RowAdded(Clock::time_point now) {
     const bool burst = now - m_lastRow < kInterval;
-    m_lastRow = now;
+    Clock::duration took{};
     if (!m_held && !burst) {
-        m_control.paint();
-        m_lastPaint = now;
-        return;
-    }
-    if (!m_held) {
+        took = Paint();
+    } else if (!m_held) {
         m_control.setPainting(false);
         m_held = true;
         Held().push_back(this);
+    } else if (now >= m_nextPaint) {
+        took = Paint();
     }
-    if (now - m_lastPaint >= kInterval) {
-        // Painting is let go for this one paint and held again: the burst goes on.
+    if (took != Clock::duration{})
+        m_nextPaint = now + took + std::max<Clock::duration>(kInterval, 3 * took);
+    // A burst is told by the pause after a row, not counting the row's own paint.
+    m_lastRow = now + took;
+}
+
+PaintPacing::Clock::duration PaintPacing::Paint() {
+    const auto started = Clock::now();
+    if (m_held)
         m_control.setPainting(true);
-        m_control.paint();
+    m_control.paint();
+    if (m_held)
         m_control.setPainting(false);
-        m_lastPaint = now;
-    }
+    // Never nothing, so that a paint always moves the next one on.
+    return std::max<Clock::duration>(Clock::now() - started, Clock::duration{1});
 }
 
 void PaintPacing::Release() {
     m_held = false;
     m_control.setPainting(true);
     m_control.paint();
-    m_lastPaint = Clock::now();
 }
 
 void PaintPacing::ReleaseAll() {

@@ -18,27 +18,20 @@ export WINEPREFIX="$work/wineprefix"
 export WINE_TIMEOUT=${WINE_TIMEOUT:-300}
 wine_run="$top/tools/wine-run.sh"
 standin="$work/standin"
+source "$top/tools/conversion-bed.sh" || exit 1
 
 cleanup() {
     "$wine_run" --stop
-    "$top/tools/standin.sh" stop "$standin"
+    bed_standin_stop "$standin"
 }
 trap cleanup EXIT
 # ctest ends a test that runs too long with a signal: the server and the stand-in go as well.
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-"$top/tools/standin.sh" stop "$standin"
-rm -rf "$standin"
-port=$("$top/tools/standin.sh" start "$standin" --login varnik:Demo-Losen-2026) || exit 1
-
+port=$(bed_standin_start "$standin") || exit 1
 "$wine_run" --start null || { echo "the Wine prefix $WINEPREFIX did not start" >&2; exit 1; }
-# What an earlier run converted must not be found by this one.
-rm -rf "$WINEPREFIX/drive_c/Program Files/Varnik" "$WINEPREFIX/drive_c/Verktyg" "$work/layout"
-"$top/demo/layout.sh" "$WINEPREFIX" "$exe" "$port" "$work/layout" || exit 1
-
-export ODBCSYSINI="$work/layout/odbc" ODBCINI="$work/layout/odbc/odbc.ini"
-export DALTRIX_STANDIN_PORT=$port
+bed_layout "$exe" "$port" "$work/layout" || exit 1
 # Wine's drive Z: is the Unix root.
 export DALTRIX_DEMO_SQL="Z:${top//\//\\}\\demo\\old-system.sql"
 

@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# Runs the Windows benchmarks of a build under Wine on an Xvfb screen of their own (the log list
+# view really repaints there) and prints their figures as rows of the results table,
+# "| figure | measured | target | met |", on stdout; what they report on the way goes to stderr.
+# Builds nothing. The prefix, the stand-in and the laid-out installation stay under
+# BUILD_DIR/bench-win32 (a fresh prefix takes 6 to 10 s; later runs reuse it).
+#   bench/win32/run.sh BUILD_DIR
+# Settings: COMPANIES (10000) and PAIRS (1, shown and hidden runs each) for the repeated run,
+# ADDLOG_DIALOGS (1) for AddLog, STARTS (11, each program) for the start-up.
+# Exit code: 0 when every benchmark ran, whether or not its figure met its target.
+set -uo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+top=$(cd "$here/../.." && pwd)
+build=$(realpath "${1:?usage: bench/win32/run.sh BUILD_DIR}")
+bin=$build/bench/win32
+companies=${COMPANIES:-10000}
+pairs=${PAIRS:-1}
+dialogs=${ADDLOG_DIALOGS:-1}
+starts=${STARTS:-11}
+began=$SECONDS
+
+for program in "$build/Daltrix.exe" "$bin/bare_dialog.exe" "$bin/startup_win32_bench.exe" \
+    "$bin/addlog_win32_bench.exe" "$bin/conversion_win32_bench.exe"; do
+    [ -f "$program" ] || { echo "no $program: build the Windows benchmarks first" >&2; exit 1; }
+done
+
+work=$build/bench-win32
+mkdir -p "$work"
+export WINEPREFIX=$work/wineprefix
+source "$top/tools/wine-env.sh" || exit 1
+source "$top/tools/conversion-bed.sh" || exit 1
+standin=$work/standin
+
+# The first display number that no X server holds.
+display=
+for number in $(seq 90 189); do
+    if [ ! -e "/tmp/.X$number-lock" ] && [ ! -e "/tmp/.X11-unix/X$number" ]; then
+        display=:$number
+        break
+    fi
+done
+[ -n "$display" ] || { echo "no free X display number" >&2; exit 1; }
+Xvfb "$display" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+export DISPLAY=$display
+
+cleanup() {
+    wine_stop
+    bed_standin_stop "$standin"
+    kill "$xvfb" 2>/dev/null
+    wait "$xvfb" 2>/dev/null
+    echo "bench/win32/run.sh: $((SECONDS - began)) s in all" >&2
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+xdpyinfo >/dev/null 2>&1 || { echo "Xvfb did not start on $display" >&2; exit 1; }
+wine_start xvfb || { echo "the Wine prefix $WINEPREFIX did not start" >&2; exit 1; }
+
+status=0
+# Runs one benchmark under Wine: its figure rows to stdout, everything else it wrote to stderr.
+run_benchmark() {
+    local name=$1 started=$SECONDS output code
+    shift
+    echo "$name ..." >&2
+    output=$(wine_run "$@")
+    code=$?
+    grep '^| ' <<<"$output"
+    grep -v '^| ' <<<"$output" | sed "s/^/  /" >&2
+    echo "$name: exit code $code after $((SECONDS - started)) s" >&2
+    [ "$code" -eq 0 ] || status=1
+}
+
+# Start-up: both programs from one folder of the prefix.
+mkdir -p "$WINEPREFIX/drive_c/bench"
+cp "$build/Daltrix.exe" "$bin/bare_dialog.exe" "$WINEPREFIX/drive_c/bench/"
+run_benchmark start-up "$bin/startup_win32_bench.exe" 'C:\bench\Daltrix.exe' 'C:\bench\bare_dialog.exe' "$starts"
+
+# 20,000 lines take about 11 minutes a dialog on the shown list view.
+WINE_TIMEOUT=3600 run_benchmark AddLog "$bin/addlog_win32_bench.exe" "$dialogs"
+
+# The repeated run: a stand-in of its own, and the demo grown to the number of companies.
+if port=$(bed_standin_start "$standin") && bed_layout "$bin/conversion_win32_bench.exe" "$port" "$work/layout" &&
+    python3 "$here/grow_demo.py" "$work/layout/old-system.db" "$WINEPREFIX/drive_c/Verktyg" "$companies"; then
+    WINE_TIMEOUT=3600 run_benchmark "repeated run" 'C:\Verktyg\conversion_win32_bench.exe' "$companies" "$pairs"
+else
+    echo "the repeated run's installation or stand-in could not be prepared" >&2
+    status=1
+fi
+exit $status
