@@ -22,8 +22,7 @@ struct CMenu::Impl {
 
 struct CListCtrl::Impl {
     HWND hwnd = nullptr;
-    // The row last asked to be visible: while painting was held the list may have scrolled by
-    // a stale range, so it is asked again once painting goes on.
+    // The row last asked to be visible, made so when painting goes on after being held.
     int ensured = -1;
     bool ensuredPartly = false;
     PaintPacing pacing{{[this](bool on) { SetPainting(on); }, [this] { Paint(); }}};
