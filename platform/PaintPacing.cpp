@@ -57,7 +57,7 @@ void PaintPacing::Release() {
 }
 
 void PaintPacing::ReleaseAll() {
-    // Taken out first: a paint may run a handler of its own that releases again.
+    // Emptied before any paint, so that a control held again meanwhile waits for the next release.
     std::vector<PaintPacing*> held;
     held.swap(Held());
     for (PaintPacing* pacing : held)

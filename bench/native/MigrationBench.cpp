@@ -105,11 +105,11 @@ Round MeasureRound(const bench::OldSite& site, int companies) {
 
     const size_t creation = daltrixServer.Statements().size();
     bool accepted = true;
-    round.daltrixFresh = bench::Seconds([&] { accepted = f.dlg->MigrateSystemData(); });
+    round.daltrixFresh = bench::Seconds(bench::Timed([&] { accepted = f.dlg->MigrateSystemData(); }));
     const std::vector<std::string> sent = daltrixServer.Statements();
     if (!accepted || sent.size() != creation + static_cast<size_t>(companies) + 2)
         throw std::runtime_error("the fresh migration did not insert every row");
-    round.daltrixRepeated = bench::Seconds([&] { accepted = f.dlg->MigrateSystemData(); });
+    round.daltrixRepeated = bench::Seconds(bench::Timed([&] { accepted = f.dlg->MigrateSystemData(); }));
     if (accepted)
         throw std::runtime_error("the repeated migration was not rejected");
 
@@ -120,26 +120,22 @@ Round MeasureRound(const bench::OldSite& site, int companies) {
     BareOdbcLoop bare(bareServer.ConnectString());
     bare.Run(creationTexts);
     int rejected = 0;
-    round.bareFresh = bench::Seconds([&] { rejected = bare.Run(migrationTexts); });
+    round.bareFresh = bench::Seconds(bench::Timed([&] { rejected = bare.Run(migrationTexts); }));
     if (rejected != 0)
         throw std::runtime_error("the bare loop's fresh run was rejected");
-    round.bareRepeated = bench::Seconds([&] { rejected = bare.Run(migrationTexts); });
+    round.bareRepeated = bench::Seconds(bench::Timed([&] { rejected = bare.Run(migrationTexts); }));
     if (rejected != companies + 1)
         throw std::runtime_error("the bare loop's repeated run was not rejected row by row");
     return round;
 }
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 void PrintComparison(const std::string& what, int companies, const std::vector<double>& daltrix,
                      const std::vector<double>& bare) {
-    const double ratio = Median(daltrix) / Median(bare);
-    bench::PrintRow(
+    const double ratio = bench::Median(daltrix) / bench::Median(bare);
+    bench::PrintFigure(
         "Migration of " + std::to_string(companies) + " companies, " + what + ": Daltrix / bare ODBC loop",
-        bench::Fixed(Median(daltrix), 2) + " s / " + bench::Fixed(Median(bare), 2) + " s = " + bench::Fixed(ratio, 3),
+        bench::Fixed(bench::Median(daltrix), 2) + " s / " + bench::Fixed(bench::Median(bare), 2) +
+            " s = " + bench::Fixed(ratio, 3),
         "<= 1.10", ratio <= 1.10);
 }
 

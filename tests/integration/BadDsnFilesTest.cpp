@@ -79,12 +79,6 @@ std::string LinePrefix(const char16_t* format, int number) {
     return CString::Format(format, {number, CString()}).ToUtf8();
 }
 
-void ExpectFailureLine(const std::string& line, const std::string& prefix, const std::string& cause) {
-    ASSERT_EQ(line.rfind(prefix, 0), 0u) << line;
-    const std::string text = line.substr(prefix.size());
-    EXPECT_NE(text.find(cause), std::string::npos) << text;
-}
-
 class BadSystemDsn : public ConversionBed, public ::testing::WithParamInterface<Damage> {};
 
 TEST_P(BadSystemDsn, StartEndsWithTheOpenFailureLineAndAnEmptyList) {

@@ -66,9 +66,7 @@ protected:
     std::vector<std::string> LogTexts() const {
         std::vector<std::string> texts;
         for (const auto& line : f.Log()) {
-            char prefix[8];
-            std::snprintf(prefix, sizeof prefix, "%03zu ", texts.size() + 1);
-            EXPECT_EQ(line.substr(0, 4), prefix) << line;
+            EXPECT_EQ(line.substr(0, 4), Numbered(texts.size() + 1, "")) << line;
             texts.push_back(line.substr(4));
         }
         return texts;

@@ -92,7 +92,8 @@ TEST_F(SqliteDatabase, AnUnreadableFileDsnRaisesAClearTextAndStaysAsItWas) {
             db.OpenEx(FileDsn());
             FAIL() << "no exception";
         } catch (const CDBException& e) {
-            EXPECT_EQ(e.m_strError, CString(u"General error: Unable to read file dsn '") + WinPath(dir / "tqsys.dsn") + u"'");
+            EXPECT_EQ(e.m_strError,
+                      CString(u"General error: Unable to read file dsn '") + WinPath(dir / "tqsys.dsn") + u"'");
         }
     }
     fs::permissions(dir / "tqsys.dsn", fs::perms::owner_read);

@@ -33,23 +33,13 @@ protected:
         f.dlg->m_installDir = WinPath(install);
     }
 
-    // The old tables with their declared column types, or without any, so that SQLite keeps each
-    // value as it was typed ("007" stays "007", where an int column makes it 7), as an old system
-    // with text columns hands it over.
-    enum class Columns { Typed, Untyped };
+    using Columns = OldColumns;
 
     void OldSystem(const std::vector<std::string>& companies, const std::vector<std::string>& parameters,
                    Columns columns = Columns::Typed) {
-        const bool typed = columns == Columns::Typed;
-        std::vector<std::string> sql{
-            "DROP TABLE IF EXISTS TQ_FORETAG", "DROP TABLE IF EXISTS TQ_PARAMETRAR",
-            typed ? "CREATE TABLE TQ_FORETAG(Nummer int, Namn char(128), FileDSN char(255))"
-                  : "CREATE TABLE TQ_FORETAG(Nummer, Namn, FileDSN)",
-            typed ? "CREATE TABLE TQ_PARAMETRAR(Licensnr int, Licensagare char(255), Max_lontagare int, "
-                    "Max_foretag int, Kontrollsumma int, Nyckel char(64), Major int, Minor int, Sokvag char(255), "
-                    "Password char(64), MultiplaPerioder int)"
-                  : "CREATE TABLE TQ_PARAMETRAR(Licensnr, Licensagare, Max_lontagare, Max_foretag, Kontrollsumma, "
-                    "Nyckel, Major, Minor, Sokvag, Password, MultiplaPerioder)"};
+        std::vector<std::string> sql{"DROP TABLE IF EXISTS TQ_FORETAG", "DROP TABLE IF EXISTS TQ_PARAMETRAR"};
+        for (auto& table : OldSystemTables(columns))
+            sql.push_back(std::move(table));
         for (const auto& c : companies)
             sql.push_back("INSERT INTO TQ_FORETAG VALUES(" + c + ")");
         for (const auto& p : parameters)
@@ -123,5 +113,19 @@ protected:
     std::unique_ptr<StandIn> server;
     DialogFixture f;
 };
+
+// A log text with its line number in front: "012 ...".
+inline std::string Numbered(size_t number, const std::string& text) {
+    char prefix[16];
+    std::snprintf(prefix, sizeof prefix, "%03zu ", number);
+    return prefix + text;
+}
+
+// A failure line: the tool's own text exactly, up to where the reason starts, then a reason of
+// which only the words that name the cause are required (a driver's text varies around them).
+inline void ExpectFailureLine(const std::string& line, const std::string& prefix, const std::string& cause) {
+    ASSERT_EQ(line.rfind(prefix, 0), 0u) << line;
+    EXPECT_NE(line.find(cause, prefix.size()), std::string::npos) << line;
+}
 
 }  // namespace testing_support

@@ -83,13 +83,25 @@ void RunSqlite(const fs::path& database, const std::vector<std::string>& stateme
         script += sql + ";\n";
     const fs::path file = database.string() + ".sql";
     WriteFile(file, script);
-    const std::string command = std::string(DALTRIX_PYTHON) +
-                                " -c \"import sqlite3,sys; c=sqlite3.connect(sys.argv[1]); "
-                                "c.executescript(open(sys.argv[2],encoding='utf-8',newline='').read()); c.commit()\" '" +
-                                database.string() + "' '" + file.string() + "'";
+    const std::string command =
+        std::string(DALTRIX_PYTHON) +
+        " -c \"import sqlite3,sys; c=sqlite3.connect(sys.argv[1]); "
+        "c.executescript(open(sys.argv[2],encoding='utf-8',newline='').read()); c.commit()\" '" +
+        database.string() + "' '" + file.string() + "'";
     if (std::system(command.c_str()) != 0)
         throw std::runtime_error("sqlite script failed: " + script);
     fs::remove(file);
+}
+
+std::vector<std::string> OldSystemTables(OldColumns columns) {
+    if (columns == OldColumns::Untyped)
+        return {"CREATE TABLE TQ_FORETAG(Nummer, Namn, FileDSN)",
+                "CREATE TABLE TQ_PARAMETRAR(Licensnr, Licensagare, Max_lontagare, Max_foretag, Kontrollsumma, Nyckel, "
+                "Major, Minor, Sokvag, Password, MultiplaPerioder)"};
+    return {"CREATE TABLE TQ_FORETAG(Nummer int, Namn char(128), FileDSN char(255))",
+            "CREATE TABLE TQ_PARAMETRAR(Licensnr int, Licensagare char(255), Max_lontagare int, Max_foretag int, "
+            "Kontrollsumma int, Nyckel char(64), Major int, Minor int, Sokvag char(255), Password char(64), "
+            "MultiplaPerioder int)"};
 }
 
 void WriteSqliteDsn(const fs::path& dsnFile, const fs::path& database) {

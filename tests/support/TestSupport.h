@@ -47,6 +47,12 @@ std::string ReadFile(const fs::path& path);
 // An old system database: a SQLite file with TQ_FORETAG and TQ_PARAMETRAR, reached through a
 // file DSN "tqsys.dsn" that names the SQLite3 ODBC driver.
 void RunSqlite(const fs::path& database, const std::vector<std::string>& statements);
+
+// The old system's two tables, with their declared column types, or without any, so that SQLite
+// keeps each value as it was typed ("007" stays "007", where an int column makes it 7), as an old
+// system with text columns hands it over.
+enum class OldColumns { Typed, Untyped };
+std::vector<std::string> OldSystemTables(OldColumns columns = OldColumns::Typed);
 void WriteSqliteDsn(const fs::path& dsnFile, const fs::path& database);
 
 // While alive, permission bits hold for this process even when it runs as root.

@@ -1,4 +1,4 @@
-// What the Windows benchmarks share: a monotonic clock, medians, and the way a figure is printed
+// What the benchmarks share: a monotonic clock, medians, and the way a figure is printed
 // as a row of the results table (| figure | measured | target | met |) that bench/run.sh collects.
 #pragma once
 
@@ -9,6 +9,14 @@
 namespace bench {
 
 using Clock = std::chrono::steady_clock;
+
+// How long the work took.
+template <typename Work>
+Clock::duration Timed(Work&& work) {
+    const auto started = Clock::now();
+    work();
+    return Clock::now() - started;
+}
 
 double Seconds(Clock::duration elapsed);
 double Milliseconds(Clock::duration elapsed);
