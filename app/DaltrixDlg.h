@@ -2,6 +2,8 @@
 // member operations, found in the folder of its subsystem.
 #pragma once
 
+#include "LogFile.h"
+
 #include "platform/CString.h"
 #include "platform/Database.h"
 #include "platform/Window.h"
@@ -22,6 +24,7 @@ public:
     void OnPaint();
     IconHandle OnQueryDragIcon();
     void OnLogKeyDown(int key, bool ctrl);
+    void OnLogContextMenu(CPoint point);
 
     // Source discovery (discovery/)
     void OnStartClicked();
@@ -54,10 +57,15 @@ public:
     CString m_driver;
     CString m_server;
     CMyDatabase m_serverDb;
+    // Every log line is also kept in Daltrix.log beside the program.
+    CLogFile m_logFile;
 
 protected:
     void DoDataExchange(CDataExchange* dx) override;
     const MessageMap& GetMessageMap() const override;
+
+private:
+    void CopySelectedLogLines();
 };
 
 // Copies the company DSN files of `sourceDir` into `targetDir`; false when a copy failed.

@@ -150,6 +150,7 @@ class ThrowingDialog : public CDaltrixDlg {
 
 TEST(DispatchBoundary, AnExceptionLeavingAHandlerIsShownAndTheDialogGoesOn) {
     headless::TheScreen() = {};
+    const ProgramFolder program;
     ThrowingDialog dlg;
     headless::Open(dlg);
     headless::Click(dlg, IDC_START);
