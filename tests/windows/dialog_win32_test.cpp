@@ -176,6 +176,24 @@ TEST_F(MainDialog, TheAboutItemOpensTheAboutBoxModallyAndLeavesTheDialogAsItWas)
     EXPECT_LE(std::abs((owner.top + owner.bottom) - (box.top + box.bottom)), 2) << "centred on the main dialog";
     const std::vector<std::wstring> texts = ChildTexts(about);
     EXPECT_NE(std::find(texts.begin(), texts.end(), L"Daltrix, Version 1.0"), texts.end());
+    // The notice says in Swedish what the tool is for, and fits its line without being cut.
+    const std::wstring notice = L"Systemdatabasen till SQL Server";
+    HWND noticeLine = nullptr;
+    ForEachChild(about, [&](HWND child) {
+        if (WindowText(child) == notice)
+            noticeLine = child;
+        return noticeLine == nullptr;
+    });
+    ASSERT_NE(noticeLine, nullptr) << "no notice line " << ::testing::PrintToString(Utf16(notice));
+    HDC dc = GetDC(noticeLine);
+    const auto previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(noticeLine, WM_GETFONT, 0, 0)));
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, notice.c_str(), static_cast<int>(notice.size()), &extent);
+    SelectObject(dc, previous);
+    ReleaseDC(noticeLine, dc);
+    RECT line{};
+    GetClientRect(noticeLine, &line);
+    EXPECT_LE(extent.cx, line.right) << "the notice is wider than its line";
     EXPECT_EQ(WindowText(GetDlgItem(about, IDOK)), L"OK");
 
     // Its OK button is not in any message map: the framework's OK ends it.
