@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # The tool's main job on the bundled demo installation: builds Daltrix.exe (x64), starts the SQL
 # Server stand-in, lays out the demo in a Wine prefix and runs the conversion. With a display
-# the operator clicks; without one the script runs on Xvfb, clicks itself and takes a screenshot
-# of each step. Everything it leaves is under DEMO_OUT (default out/demo).
+# the operator clicks; without one the script runs on Xvfb (XVFB_DISPLAY, or the first free
+# display from :90 on), clicks itself and takes a picture of each step the handbook shows, cut to
+# the dialog. Everything it leaves is under DEMO_OUT (default out/demo).
+#   tools/demo.sh [--handbook]   --handbook also copies the handbook's pictures to docs/bilder/
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 out=${DEMO_OUT:-$top/out/demo}
+handbook=0
+[ "${1:-}" = --handbook ] && handbook=1
 started=$(date +%s)
 
 tools/setup.sh
@@ -16,10 +20,10 @@ cmake --build build-win64 --target Daltrix
 rm -rf "$out"
 mkdir -p "$out"
 port=$(tools/standin.sh start "$out/standin")
-xvfb_pid=""
+source tools/xvfb.sh
 cleanup() {
   [ -n "${WINEPREFIX:-}" ] && wine_stop >/dev/null 2>&1
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  xvfb_stop
   tools/standin.sh stop "$out/standin"
 }
 trap cleanup EXIT
@@ -32,10 +36,8 @@ interactive=0
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   interactive=1
 else
-  export DISPLAY=:$((90 + RANDOM % 9))
-  Xvfb "$DISPLAY" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+  xvfb_start
+  echo "Xvfb on $DISPLAY"
 fi
 wine_start xvfb
 demo/layout.sh "$WINEPREFIX" build-win64/Daltrix.exe "$port" "$out/work"
@@ -56,8 +58,12 @@ else
   done
   [ -n "$window" ] || { echo "the Daltrix window did not appear" >&2; exit 1; }
   sleep 1
-  shot() { import -window root "$out/$1.png"; echo "screenshot: $out/$1.png"; }
   eval "$(xdotool getwindowgeometry --shell "$window")"
+  # The picture of a step: the dialog alone, with whatever opened on top of it.
+  shot() {
+    import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -strip "$out/$1.png"
+    echo "screenshot: $out/$1.png"
+  }
   # Dialog units of the template at the 8-point dialog font: 6 x 13 base units, so one unit is
   # 1.5 pixels across and 1.625 down; the frame and caption come first.
   px() { echo $((X + 4 + $1 * 3 / 2)); }
@@ -73,6 +79,12 @@ else
   done
   sleep 2
   shot 3-converted
+  # A right-click on a log line: the line is selected and the menu opens beside it.
+  xdotool mousemove "$(px 120)" "$(py 60)" click 3
+  sleep 1
+  shot 4-log-menu
+  xdotool key Escape
+  sleep 0.5
   xdotool mousemove "$(px 95)" "$(py 327)" click 1        # "Avbryt"
   wait $daltrix || true
 fi
@@ -93,5 +105,16 @@ for table in ("TQ_FORETAG", "TQ_PARAMETRAR"):
     for row in con.execute("SELECT * FROM " + table):
         print("    " + " | ".join("NULL" if v is None else str(v).rstrip() for v in row))
 PY
+echo
+echo "Daltrix.log beside the program (C:\\Verktyg\\Daltrix.log):"
+sed 's/\r$//; s/^\xEF\xBB\xBF//; s/^/    /' "$WINEPREFIX/drive_c/Verktyg/Daltrix.log"
+
+if [ $handbook = 1 ] && [ $interactive = 0 ]; then
+  mkdir -p docs/bilder
+  for picture in 1-start 2-companies 3-converted 4-log-menu; do
+    cp "$out/$picture.png" docs/bilder/
+  done
+  echo "The handbook's pictures are in docs/bilder/"
+fi
 echo
 echo "Done in $(( $(date +%s) - started )) s; everything is under $out"
