@@ -68,6 +68,9 @@ else
   # 1.5 pixels across and 1.625 down; the frame and caption come first.
   px() { echo $((X + 4 + $1 * 3 / 2)); }
   py() { echo $((Y + 27 + $1 * 13 / 8)); }
+  # Wine lights up the column heading under the pointer's first place, the middle of the screen,
+  # until the pointer moves off it.
+  xdotool mousemove "$(px 300)" "$(py 164)" sleep 0.3 mousemove "$(px 300)" "$(py 240)" sleep 0.5
   shot 1-start
   xdotool mousemove "$(px 32)" "$(py 327)" click 1        # "Starta"
   sleep 4
