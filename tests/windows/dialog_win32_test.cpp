@@ -371,22 +371,7 @@ std::vector<MenuItem> ItemsOf(HMENU menu) {
     return items;
 }
 
-// A right-click on a row, as the mouse gives it to the list view: the list view selects the row
-// unless it is selected already, and asks its dialog for the context menu.
-void RightClickRow(HWND list, int row) {
-    RECT label{};
-    label.left = LVIR_LABEL;
-    SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&label));
-    POINT at{label.left + 20, (label.top + label.bottom) / 2};
-    // A posted message carries the cursor's position as the place it happened: put it there.
-    POINT screen = at;
-    ClientToScreen(list, &screen);
-    SetCursorPos(screen.x, screen.y);
-    PostMessageW(list, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(at.x, at.y));
-    PostMessageW(list, WM_RBUTTONUP, 0, MAKELPARAM(at.x, at.y));
-}
-
-// Where a right-click on the row puts the menu: at the cursor.
+// Where a right-click on the row happens, on the screen: a little into its text.
 POINT RightClickPoint(HWND list, int row) {
     RECT label{};
     label.left = LVIR_LABEL;
@@ -394,6 +379,18 @@ POINT RightClickPoint(HWND list, int row) {
     POINT at{label.left + 20, (label.top + label.bottom) / 2};
     ClientToScreen(list, &at);
     return at;
+}
+
+// A right-click on a row, as the mouse gives it to the list view: the list view selects the row
+// unless it is selected already, and asks its dialog for the context menu.
+void RightClickRow(HWND list, int row) {
+    const POINT screen = RightClickPoint(list, row);
+    // A posted message carries the cursor's position as the place it happened: put it there.
+    SetCursorPos(screen.x, screen.y);
+    POINT at = screen;
+    ScreenToClient(list, &at);
+    PostMessageW(list, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(at.x, at.y));
+    PostMessageW(list, WM_RBUTTONUP, 0, MAKELPARAM(at.x, at.y));
 }
 
 // The operator's keys in the open menu: Down to each item in turn, then Enter or Escape.
