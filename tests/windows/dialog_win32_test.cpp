@@ -271,20 +271,24 @@ public:
     }
     ~SharedKeyboard() {
         SetControl(false);
+        SetShift(false);
         if (m_attached)
             AttachThreadInput(GetCurrentThreadId(), m_other, FALSE);
     }
     SharedKeyboard(const SharedKeyboard&) = delete;
     SharedKeyboard& operator=(const SharedKeyboard&) = delete;
     bool Attached() const { return m_attached; }
-    static void SetControl(bool down) {
+    static void SetControl(bool down) { Hold(VK_CONTROL, VK_LCONTROL, down); }
+    static void SetShift(bool down) { Hold(VK_SHIFT, VK_LSHIFT, down); }
+
+private:
+    static void Hold(int key, int leftKey, bool down) {
         BYTE keys[256] = {};
         GetKeyboardState(keys);
-        keys[VK_CONTROL] = keys[VK_LCONTROL] = down ? 0x80 : 0;
+        keys[key] = keys[leftKey] = down ? 0x80 : 0;
         SetKeyboardState(keys);
     }
 
-private:
     DWORD m_other;
     bool m_attached;
 };
@@ -458,10 +462,15 @@ TEST_F(MainDialog, TheLogsRightClickMenuCopiesTheSelectedLinesAndMarksThemAll) {
     ASSERT_TRUE(WaitUntil([&] { return FindPopupMenu(run.Thread()) == nullptr; }));
 }
 
-// Shift+F10 and the menu key reach the dialog as a context menu with no point of its own.
+// Shift+F10 reaches the dialog as a context menu with no point of its own.
 TEST_F(MainDialog, TheLogsMenuFromTheKeyboardOpensAtTheFocusedLineAndGreysKopieraWithoutASelection) {
     SelectOnly(Log(), {});
-    PostMessageW(Log(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(Log()), -1);
+    // Shift+F10 in the list, through the system's own handling of the keys.
+    const SharedKeyboard keyboard(run.Thread());
+    ASSERT_TRUE(keyboard.Attached());
+    SharedKeyboard::SetShift(true);
+    PostMessageW(Log(), WM_SYSKEYDOWN, VK_F10, 0);
+    PostMessageW(Log(), WM_SYSKEYUP, VK_F10, 0xC0000001);
     HWND menu = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (menu = FindPopupMenu(run.Thread())) != nullptr; })) << "no menu opened";
     const auto items = ItemsOf(reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0)));
