@@ -2,6 +2,9 @@
 // member operations, found in the folder of its subsystem.
 #pragma once
 
+#include "conversion/Verification.h"
+
+#include "platform/ConnectString.h"
 #include "platform/CString.h"
 #include "platform/Database.h"
 #include "platform/Window.h"
@@ -33,6 +36,7 @@ public:
     bool SystemDatabaseExists();
     bool CreateSystemDatabase();
     bool MigrateSystemData();
+    bool VerifySystemDatabase();
 
     // DSN files (dsn/)
     bool BackupSystemDsn();
@@ -54,6 +58,12 @@ public:
     CString m_driver;
     CString m_server;
     CMyDatabase m_serverDb;
+    // The company connection's Encrypt and TrustServerCertificate items, for the new system DSN.
+    ConnectItems m_encryptionItems;
+    // What this run's migration sent, for the verification that reads it back.
+    MigrationRecord m_migration;
+    // True once this run has moved the product's tqsys.dsn aside, so a failed write puts it back.
+    bool m_systemDsnMovedAside = false;
 
 protected:
     void DoDataExchange(CDataExchange* dx) override;
