@@ -612,9 +612,10 @@ TEST_F(OperatorRun, AConnectionDroppedMidMigrationAnsweredNoInTheMessageBoxChang
     const auto texts = ChildTexts(question);
     EXPECT_NE(std::find_if(texts.begin(), texts.end(),
                            [](const std::wstring& text) {
-                               return text.rfind(L"Varnik_tqsys saknar uppgifter som finns i den gamla "
-                                                 L"systemdatabasen (se loggen).",
-                                                 0) == 0 &&
+                               return text.rfind(
+                                          L"Varnik_tqsys saknar uppgifter som finns i den gamla "
+                                          L"systemdatabasen (se loggen).",
+                                          0) == 0 &&
                                       text.find(L"Vill du forts\u00e4tta?") != std::wstring::npos;
                            }),
               texts.end())
