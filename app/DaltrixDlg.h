@@ -4,6 +4,9 @@
 
 #include "LogFile.h"
 
+#include "conversion/Verification.h"
+
+#include "platform/ConnectString.h"
 #include "platform/CString.h"
 #include "platform/Database.h"
 #include "platform/Window.h"
@@ -36,6 +39,7 @@ public:
     bool SystemDatabaseExists();
     bool CreateSystemDatabase();
     bool MigrateSystemData();
+    bool VerifySystemDatabase();
 
     // DSN files (dsn/)
     bool BackupSystemDsn();
@@ -57,6 +61,12 @@ public:
     CString m_driver;
     CString m_server;
     CMyDatabase m_serverDb;
+    // The company connection's Encrypt and TrustServerCertificate items, for the new system DSN.
+    ConnectItems m_encryptionItems;
+    // What this run's migration sent, for the verification that reads it back.
+    MigrationRecord m_migration;
+    // True once this run has moved the product's tqsys.dsn aside, so a failed write puts it back.
+    bool m_systemDsnMovedAside = false;
     // Every log line is also kept in Daltrix.log beside the program.
     CLogFile m_logFile;
 

@@ -6,7 +6,7 @@
 namespace {
 
 bool SameKey(const CString& a, const CString& b) {
-    return CString(a).MakeUpper() == CString(b).MakeUpper();
+    return a.CompareNoCase(b) == 0;
 }
 
 bool IsValidUtf8(const std::vector<unsigned char>& bytes, size_t from) {
@@ -112,6 +112,13 @@ CString JoinConnectString(const ConnectItems& items) {
     for (const auto& [key, value] : items)
         out += key + u"=" + ConnectValue(value) + u";";
     return out;
+}
+
+std::optional<CString> ItemValue(const ConnectItems& items, const CString& key) {
+    for (const auto& [itemKey, value] : items)
+        if (SameKey(itemKey, key))
+            return value;
+    return std::nullopt;
 }
 
 ConnectItems ParseFileDsn(const std::vector<unsigned char>& bytes) {

@@ -3,6 +3,7 @@
 
 #include "CString.h"
 
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -10,6 +11,10 @@ using ConnectItems = std::vector<std::pair<CString, CString>>;
 
 ConnectItems ParseConnectString(const CString& connect);
 CString JoinConnectString(const ConnectItems& items);
+
+// The value of the first item with this key (keys compare as ODBC compares them, letter case
+// ignored); nothing when no item has it.
+std::optional<CString> ItemValue(const ConnectItems& items, const CString& key);
 
 // The connect string with a "FILEDSN=" item replaced by the items of that file's [ODBC]
 // section; items of the connect string itself win. Raises CDBException when the file is

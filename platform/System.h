@@ -25,9 +25,12 @@ bool IsDirectory(const CString& path);
 // The runtime library's file calls: 0 on success, else the error number.
 int UnlinkNarrow(const std::string& narrowPath);
 int Rename(const CString& from, const CString& to);
+// Moves the file over `to` in one step, replacing a file of that name: `to` is either the old
+// file or the moved one, never neither. 0 on success, else an error number as errno gives it.
+int ReplaceFile(const CString& from, const CString& to);
 
-// Creates or empties the file and writes the bytes; 0 on success, else the error number of the
-// first step that failed (open, write or close).
+// Creates or empties the file and writes the bytes through to the disk; 0 on success, else the
+// error number of the first step that failed (open, write, flush or close).
 int WriteNewFile(const std::string& narrowPath, const std::vector<unsigned char>& bytes);
 
 // Copies, replacing the target. False on any failure.

@@ -91,6 +91,36 @@ int Rename(const CString& from, const CString& to) {
     return _wrename(win32::Wide(from), win32::Wide(to)) == 0 ? 0 : errno;
 }
 
+namespace {
+
+// The runtime library's error number for what MoveFileExW reports, as _wrename would give it.
+int ErrnoOf(DWORD error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return ENOENT;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            return EACCES;
+        case ERROR_NOT_SAME_DEVICE:
+            return EXDEV;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return ENOSPC;
+        default:
+            return EINVAL;
+    }
+}
+
+}  // namespace
+
+int ReplaceFile(const CString& from, const CString& to) {
+    if (MoveFileExW(win32::Wide(from), win32::Wide(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return 0;
+    return ErrnoOf(GetLastError());
+}
+
 int WriteNewFile(const std::string& narrowPath, const std::vector<unsigned char>& bytes) {
     FILE* opened = nullptr;
     if (const errno_t error = fopen_s(&opened, narrowPath.c_str(), "wb"); error != 0 || opened == nullptr)
@@ -108,7 +138,7 @@ int WriteNewFile(const std::string& narrowPath, const std::vector<unsigned char>
     if (!bytes.empty() && fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())
         failed();
     errno = 0;
-    if (fflush(file.get()) != 0)
+    if (fflush(file.get()) != 0 || _commit(_fileno(file.get())) != 0)
         failed();
     errno = 0;
     if (fclose(file.release()) != 0)

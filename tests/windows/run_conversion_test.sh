@@ -18,11 +18,14 @@ export WINEPREFIX="$work/wineprefix"
 export WINE_TIMEOUT=${WINE_TIMEOUT:-300}
 wine_run="$top/tools/wine-run.sh"
 standin="$work/standin"
+# A second stand-in that drops the connection at the insert of company 7 ("Öresunds Frakt HB").
+dropping="$work/standin-dropping"
 source "$top/tools/conversion-bed.sh" || exit 1
 
 cleanup() {
     "$wine_run" --stop
     bed_standin_stop "$standin"
+    bed_standin_stop "$dropping"
 }
 trap cleanup EXIT
 # ctest ends a test that runs too long with a signal: the server and the stand-in go as well.
@@ -30,6 +33,8 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 
 port=$(bed_standin_start "$standin") || exit 1
+DALTRIX_DROPPING_STANDIN_PORT=$(bed_standin_start "$dropping" --drop-on "Frakt HB") || exit 1
+export DALTRIX_DROPPING_STANDIN_PORT
 "$wine_run" --start null || { echo "the Wine prefix $WINEPREFIX did not start" >&2; exit 1; }
 bed_layout "$exe" "$port" "$work/layout" || exit 1
 # Wine's drive Z: is the Unix root.
