@@ -6,6 +6,7 @@
 #include "platform/ProtectedText.h"
 #include "platform/System.h"
 #include "platform/WrongBuild.h"
+#include "InstalledDriver.h"
 
 #include <gtest/gtest.h>
 
@@ -17,10 +18,10 @@
 #include <random>
 #include <sstream>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 namespace fs = std::filesystem;
+using namespace installed_driver;
 
 namespace sys {
 // Failures show the answer by its name.
@@ -220,76 +221,6 @@ TEST(Win32ProtectedText, GivesBackTheTextItWasGiven) {
 
 // --- installed ODBC drivers ---------------------------------------------------------------------
 
-constexpr bool k64BitBuild = sizeof(void*) == 8;
-
-// A 64-bit program, or a 32-bit one on a 64-bit Windows, has a 32-bit and a 64-bit view of
-// HKLM\SOFTWARE; a 32-bit Windows (and a win32 Wine prefix) has one.
-bool HasTwoRegistryViews() {
-    BOOL wow64 = FALSE;
-    return k64BitBuild || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
-}
-
-constexpr REGSAM kThisView = k64BitBuild ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
-constexpr REGSAM kOtherView = k64BitBuild ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
-constexpr wchar_t kDriversKey[] = L"SOFTWARE\\ODBC\\ODBCINST.INI";
-
-struct KeyCloser {
-    void operator()(HKEY key) const { RegCloseKey(key); }
-};
-using Key = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
-
-Key CreateKey(const std::wstring& path, REGSAM view) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE | view, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
-        return nullptr;
-    return Key(key);
-}
-
-void SetText(HKEY key, const wchar_t* name, const std::wstring& value) {
-    RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-}
-
-// A driver installed in one registry view as its setup program installs it: named in the
-// "ODBC Drivers" list and with a key of its own, or with only one of the two. Removed again when
-// the value goes.
-class InstalledDriver {
-public:
-    enum Entries { ListAndKey, ListOnly, KeyOnly };
-    InstalledDriver(const std::wstring& name, REGSAM view, Entries entries = ListAndKey) : m_name(name), m_view(view) {
-        if (entries != KeyOnly) {
-            const Key list = CreateKey(std::wstring(kDriversKey) + L"\\ODBC Drivers", view);
-            EXPECT_TRUE(list) << "cannot write the driver list";
-            if (list)
-                SetText(list.get(), name.c_str(), L"Installed");
-        }
-        if (entries != ListOnly) {
-            const Key own = CreateKey(std::wstring(kDriversKey) + L"\\" + name, view);
-            EXPECT_TRUE(own) << "cannot write the driver's key";
-            if (own)
-                SetText(own.get(), L"Driver", L"C:\\Windows\\System32\\daltrixtest.dll");
-        }
-    }
-    ~InstalledDriver() {
-        if (const Key list = CreateKey(std::wstring(kDriversKey) + L"\\ODBC Drivers", m_view))
-            RegDeleteValueW(list.get(), m_name.c_str());
-        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(kDriversKey) + L"\\" + m_name).c_str(), m_view, 0);
-    }
-    InstalledDriver(const InstalledDriver&) = delete;
-    InstalledDriver& operator=(const InstalledDriver&) = delete;
-
-private:
-    std::wstring m_name;
-    REGSAM m_view;
-};
-
-// A name no real driver has, new for every run so that an earlier run's leftovers cannot count.
-std::wstring UniqueDriverName() {
-    std::random_device random;
-    return L"Daltrix Testdrivrutin " + std::to_wstring(random());
-}
-
 CString Text(const std::wstring& text) {
     return win32::FromWide(text.c_str(), text.size());
 }
@@ -333,14 +264,13 @@ TEST(Win32OdbcDrivers, AConnectThatFailsForWantOfTheDriverNamesTheOtherBuild) {
         FAIL() << "no exception";
     } catch (const CDBException& e) {
         EXPECT_TRUE(IsDriverNotFound(e)) << e.m_strStateNativeOrigin.ToUtf8() << e.m_strError.ToUtf8();
-        const CString hint = k64BitBuild ? u" (drivrutinen finns bara för 32-bitarsprogram: använd Daltrix x86)"
-                                         : u" (drivrutinen finns bara för 64-bitarsprogram: använd Daltrix x64)";
-        const int at = e.m_strError.GetLength() - hint.GetLength();
-        if (HasTwoRegistryViews()) {
+        const CString hint(ExpectedHint());
+        if (hint.IsEmpty()) {
+            EXPECT_EQ(e.m_strError.Find(u"drivrutinen"), -1) << e.m_strError.ToUtf8();
+        } else {
+            const int at = e.m_strError.GetLength() - hint.GetLength();
             ASSERT_GT(at, 0) << e.m_strError.ToUtf8();
             EXPECT_EQ(e.m_strError.Mid(at), hint) << e.m_strError.ToUtf8();
-        } else {
-            EXPECT_EQ(e.m_strError.Find(u"drivrutinen"), -1) << e.m_strError.ToUtf8();
         }
     }
     EXPECT_FALSE(db.IsOpen());
