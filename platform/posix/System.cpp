@@ -199,4 +199,9 @@ int WideToNarrow(unsigned /*codePage: UTF-8 is Linux's only one*/, const char16_
     return needed;
 }
 
+// unixODBC keeps one driver list for every program of the machine.
+DriverInstalled FindOdbcDriver(const CString& /*name*/) {
+    return DriverInstalled::NotKnown;
+}
+
 }  // namespace sys
