@@ -29,21 +29,24 @@ public:
     void OnLogKeyDown(int key, bool ctrl);
     void OnLogContextMenu(CPoint point);
 
+    // Each stage logs its own outcome. The results marked [[nodiscard]] steer the run; the others
+    // are only reported, and the run goes on whatever they are.
+
     // Source discovery (discovery/)
     void OnStartClicked();
     bool LoadCompanyList();
 
     // Conversion (conversion/)
     void OnDblclkCompanyList(NMHDR* header, LRESULT* result);
-    bool AnalyzeCompanyConnection();
-    bool SystemDatabaseExists();
+    [[nodiscard]] bool AnalyzeCompanyConnection();
+    [[nodiscard]] bool SystemDatabaseExists();
     bool CreateSystemDatabase();
     bool MigrateSystemData();
-    bool VerifySystemDatabase();
+    [[nodiscard]] bool VerifySystemDatabase();
 
     // DSN files (dsn/)
-    bool BackupSystemDsn();
-    bool WriteSystemDsn();
+    [[nodiscard]] bool BackupSystemDsn();
+    [[nodiscard]] bool WriteSystemDsn();
 
     CListCtrl m_logList;
     CListCtrl m_companyList;

@@ -4,6 +4,8 @@
 #include "app/DaltrixDlg.h"
 #include "app/LogFormats.h"
 
+#include "platform/QueryRows.h"
+
 namespace {
 
 constexpr const char16_t* kNoValidNumber = u"Företaget saknar ett giltigt nummer";
@@ -63,19 +65,8 @@ std::optional<CString> InsertParameters(CDatabase& db, const Row& values) {
 
 // The old system's first parameter row; eleven empty texts when it has none, a NULL field as NULL.
 Row ReadOldParameters(CDatabase& db) {
-    CRecordset parameters(&db);
-    if (!parameters.Open(CRecordset::snapshot, kSelectParameters, 0))
-        throw CDBException(u"Connection not open", u"State:08003", -1);
-    Row values(kParameterColumns.size(), CString());
-    if (!parameters.IsEOF()) {
-        for (short column = 0; column < static_cast<short>(values.size()); ++column) {
-            CString value;
-            const bool present = parameters.GetFieldValueOrNull(column, value);
-            values[static_cast<size_t>(column)] = present ? std::optional<CString>(value) : std::nullopt;
-        }
-    }
-    parameters.Close();
-    return values;
+    std::vector<Row> rows = QueryRows(db, kSelectParameters);
+    return rows.empty() ? Row(kParameterColumns.size(), CString()) : std::move(rows.front());
 }
 
 CString TrimmedCell(const CListCtrl& list, int row, int column) {

@@ -119,7 +119,7 @@ bool CDaltrixDlg::VerifySystemDatabase() {
     try {
         ReopenInSystemDatabase(m_serverDb);
         // One query a table.
-        const std::vector<Row> companies = QueryRows(m_serverDb, kSelectCompanies);
+        const std::vector<Row> companies = QueryRows(m_serverDb, kReadBackCompanies);
         const std::vector<Row> parameters = QueryRows(m_serverDb, kSelectParameters);
         findings = FindDifferences(m_migration, companies, parameters);
     } catch (const CDBException& e) {

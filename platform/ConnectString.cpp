@@ -183,13 +183,33 @@ CString ExpandFileDsn(const CString& connect) {
     return JoinConnectString(merged);
 }
 
+namespace {
+
+// A DRIVER or DSN value as the name it stands for: out of its braces, "}}" read as "}", trimmed.
+CString NameOf(const CString& value) {
+    CString name = value;
+    if (IsBraced(value)) {
+        name = value.Mid(1, value.GetLength() - 2);
+        name.Replace(u"}}", u"}");
+    }
+    return name.Trim();
+}
+
+}  // namespace
+
+CString DriverName(const CString& connect) {
+    for (const auto& [key, value] : ParseConnectString(connect))
+        if (SameKey(key, u"DRIVER"))
+            return NameOf(value);
+    return CString();
+}
+
 void RefuseUnusableNames(const CString& connect) {
     for (const auto& [key, value] : ParseConnectString(connect)) {
         const bool driver = SameKey(key, u"DRIVER");
         if (!driver && !SameKey(key, u"DSN"))
             continue;
-        CString name = IsBraced(value) ? value.Mid(1, value.GetLength() - 2) : value;
-        name.Trim();
+        const CString name = NameOf(value);
         if (driver && name.IsEmpty())
             throw CDBException(u"Data source name not found and no default driver specified", u"State:IM002", -1);
         if (name.GetLength() > kMaxNameLength)

@@ -24,6 +24,9 @@ CString ExpandFileDsn(const CString& connect);
 // The items of the [ODBC] section of a file DSN's bytes (ANSI, UTF-8, or UTF-16 with a BOM).
 ConnectItems ParseFileDsn(const std::vector<unsigned char>& bytes);
 
+// The name of the driver the DRIVER item names, out of its braces; empty without one.
+CString DriverName(const CString& connect);
+
 // Longest DRIVER or DSN name passed on: unixODBC overruns a buffer past 1000 bytes, and a
 // Windows driver's name is a registry key of at most 255 characters.
 inline constexpr int kMaxNameLength = 255;

@@ -3,6 +3,7 @@
 #include "ConnectString.h"
 #include "PaintPacing.h"
 #include "Window.h"
+#include "WrongBuild.h"
 
 #include "platform/OdbcApi.h"
 
@@ -115,7 +116,12 @@ bool CDatabase::OpenEx(const CString& connect, unsigned /*options*/) {
         completed.data(), static_cast<SQLSMALLINT>(completed.size()), &completedLength, SQL_DRIVER_COMPLETE);
     if (ret == SQL_NO_DATA)
         return false;  // the operator cancelled the driver's login prompt
-    Check(ret, *dbc);
+    try {
+        Check(ret, *dbc);
+    } catch (CDBException& error) {
+        AddWrongBuildHint(error, expanded);
+        throw;
+    }
     Check(SQLSetConnectAttrW(dbc->handle, SQL_ATTR_CONNECTION_TIMEOUT,
                              reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(kQueryTimeoutSeconds)), 0),
           *dbc);

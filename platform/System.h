@@ -81,6 +81,17 @@ LocalTime Now();
 CString ProgramVersion();
 CString ProgramArchitecture();
 
+// Where an ODBC driver is installed. Windows keeps one list of drivers for 32-bit programs and
+// one for 64-bit programs, and a program sees only its own.
+enum class DriverInstalled {
+    NotKnown,      // the system keeps no such lists
+    ForThisBuild,  // this program's list has it
+    For32BitOnly,  // only 32-bit programs see it
+    For64BitOnly,  // only 64-bit programs see it
+    Nowhere,
+};
+DriverInstalled FindOdbcDriver(const CString& name);
+
 // WideCharToMultiByte's contract: bytes written, or 0 with the system error in `error`
 // (122 when the buffer is too small; a size of 0 asks for the size needed).
 int WideToNarrow(unsigned codePage, const char16_t* text, int length, char* buffer, int size, unsigned& error);

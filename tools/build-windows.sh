@@ -1,6 +1,7 @@
 #!/bin/bash
 # Configures and builds both Windows programs: build-win64 (x64) and build-win32 (x86).
-#   tools/build-windows.sh [--test]    --test also runs the tests of the x64 build (under Wine)
+#   tools/build-windows.sh [--test]    --test also runs the tests of both builds, each under the
+#                                      Wine of its own architecture in a prefix of its own
 # BUILD_TYPE (default Release) chooses the CMake build type.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -16,7 +17,6 @@ for arch in x64 x86; do
 done
 
 if [ "${1:-}" = --test ]; then
-    # The x86 build is only checked on this host (its imports); Wine here runs 64-bit programs only.
     status=0
     ctest --test-dir build-win64 --output-on-failure || status=1
     ctest --test-dir build-win32 --output-on-failure || status=1

@@ -1,22 +1,33 @@
 #!/usr/bin/env bash
-# The tool's main job on the bundled demo installation: builds Daltrix.exe (x64), starts the SQL
+# The tool's main job on the bundled demo installation: builds Daltrix.exe, starts the SQL
 # Server stand-in, lays out the demo in a Wine prefix and runs the conversion. With a display
 # the operator clicks; without one the script runs on Xvfb (XVFB_DISPLAY, or the first free
 # display from :90 on), clicks itself and takes a picture of each step the handbook shows, cut to
 # the dialog. Everything it leaves is under DEMO_OUT (default out/demo).
-#   tools/demo.sh [--handbook]   --handbook also takes the read-back's question in a second run
-#                                and copies the handbook's pictures to docs/bilder/
+#   tools/demo.sh          the x86 build, the one most sites take, under 32-bit Wine
+#   tools/demo.sh --x64    the x64 build, under 64-bit Wine
+#   --handbook             also takes the read-back's question in a second run and copies the
+#                          handbook's pictures to docs/bilder/
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 out=${DEMO_OUT:-$top/out/demo}
-handbook=0
-[ "${1:-}" = --handbook ] && handbook=1
 started=$(date +%s)
 
+arch=x86 build=build-win32 winearch=win32
+handbook=0
+for option in "$@"; do
+  case $option in
+    --x64) arch=x64 build=build-win64 winearch=win64 ;;
+    --handbook) handbook=1 ;;
+    *) echo "usage: tools/demo.sh [--x64] [--handbook]" >&2; exit 2 ;;
+  esac
+done
+echo "Daltrix $arch ($build/Daltrix.exe)"
+
 tools/setup.sh
-cmake -S . -B build-win64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build-win64 --target Daltrix
+cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" --target Daltrix
 
 rm -rf "$out"
 mkdir -p "$out"
@@ -31,7 +42,8 @@ cleanup() {
 trap cleanup EXIT
 echo "SQL Server stand-in (test fixture) on 127.0.0.1:$port"
 
-export WINEPREFIX="$out/wineprefix"
+# Of this build's own: an x86 and an x64 program never share a prefix.
+export WINEPREFIX="$out/wineprefix-$arch" WINEARCH=$winearch
 export WINE_TIMEOUT=600
 source tools/wine-env.sh
 interactive=0
@@ -42,7 +54,7 @@ else
   echo "Xvfb on $DISPLAY"
 fi
 wine_start xvfb
-demo/layout.sh "$WINEPREFIX" build-win64/Daltrix.exe "$port" "$out/work"
+demo/layout.sh "$WINEPREFIX" "$build/Daltrix.exe" "$port" "$out/work"
 export ODBCSYSINI="$out/work/odbc" ODBCINI="$out/work/odbc/odbc.ini"
 
 install="$WINEPREFIX/drive_c/Program Files/Varnik"

@@ -5,10 +5,11 @@
 # Then runs the dialog tests on this screen too: it is 1600x1000, so the dialog keeps its
 # template size (on Wine's null driver's 1024x768 screen it does not fit) and the geometry
 # checks that need that room run here.
-#   tools/screenshots.sh [BUILD_DIR]     (default build-win64); exit code: the tests'.
+#   tools/screenshots.sh [BUILD_DIR]     (default build-win32, the x86 build; build-win64 for x64)
+# Exit code: the tests'.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build=$(realpath "${1:-$root/build-win64}")
+build=$(realpath "${1:-$root/build-win32}")
 out=$build/screenshots
 mkdir -p "$out"
 
@@ -16,6 +17,7 @@ source "$root/tools/xvfb.sh"
 xvfb_start
 export WINEPREFIX=$build/wineprefix-xvfb
 source "$root/tools/wine-env.sh"
+WINEARCH=$(wine_arch_of "$build/Daltrix.exe")
 program=
 cleanup() {
     [ -n "$program" ] && kill "$program" 2>/dev/null || true

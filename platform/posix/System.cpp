@@ -268,4 +268,9 @@ LocalTime Now() {
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
 }
 
+// unixODBC keeps one driver list for every program of the machine.
+DriverInstalled FindOdbcDriver(const CString& /*name*/) {
+    return DriverInstalled::NotKnown;
+}
+
 }  // namespace sys

@@ -227,6 +227,17 @@ TEST_F(Conversion, APresentDatabaseIsNotCreatedAgainAndASecondRunReportsEachPres
     EXPECT_EQ(f.Log().back().substr(4), "Klart! Klicka Avsluta");
 }
 
+using SystemDatabase = ConversionBed;
+
+TEST_F(SystemDatabase, WithoutAConnectionTheExistenceQuerySaysSoAndTheCreationFails) {
+    const size_t before = f.Log().size();
+    EXPECT_FALSE(f.dlg->SystemDatabaseExists());
+    EXPECT_EQ(f.LogFrom(before), std::vector<std::string>{"002 Ingen anslutning till databasen"});
+    EXPECT_FALSE(f.dlg->CreateSystemDatabase());
+    EXPECT_EQ(f.LogFrom(before + 1), (std::vector<std::string>{"003 Skapar databasen Varnik_tqsys",
+                                                               "004 Kunde inte skapa databasen: Connection not open"}));
+}
+
 TEST_F(Conversion, ALoginThatMayNotCreateDatabasesStopsAtTheSecondStatementAndUseEndsTheRun) {
     Prepare({"--login", "varnik:" + kPassword + ":nocreate"});
     StartAndConvert("7");
@@ -352,15 +363,6 @@ TEST_F(Migration, ARejectedCompanyInTheMiddleIsLoggedAndTheRestAreInserted) {
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[1].substr(4), "Kunde inte uppdatera företagslistan: tre, B,  Företaget saknar ett giltigt nummer");
     EXPECT_EQ(ServerRows("select Nummer from TQ_FORETAG"), (std::vector<std::string>{"3", "1"}));
-}
-
-TEST_F(Migration, TheExistenceQueryWithoutAConnectionSaysSo) {
-    const size_t before = f.Log().size();
-    EXPECT_FALSE(f.dlg->SystemDatabaseExists());
-    EXPECT_EQ(f.LogFrom(before), std::vector<std::string>{"002 Ingen anslutning till databasen"});
-    EXPECT_FALSE(f.dlg->CreateSystemDatabase());
-    EXPECT_EQ(f.LogFrom(before + 1), (std::vector<std::string>{"003 Skapar databasen Varnik_tqsys",
-                                                               "004 Kunde inte skapa databasen: Connection not open"}));
 }
 
 TEST_F(Conversion, ACancelledLoginPromptEndsTheRunAtTheConnection) {

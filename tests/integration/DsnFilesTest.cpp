@@ -2,9 +2,7 @@
 // company DSN files.
 #include "support/TestSupport.h"
 
-#include "dsn/NarrowPath.h"
 #include "dsn/SystemDsnWriter.h"
-#include "platform/System.h"
 
 #include <gtest/gtest.h>
 
@@ -218,15 +216,6 @@ TEST_F(DsnFiles, AValueWithoutASingleByteFormIsRefusedBeforeTheFileIsTouched) {
                                        "! Felkod " + std::to_string(EILSEQ)});
     EXPECT_EQ(ReadFile(install / "tqsys.dsn"), "previous");
     EXPECT_TRUE(SystemDsnBytes(u"Lön ÿ").has_value());
-}
-
-TEST(NarrowPathTest, ShortAndLongPathsConvertWhole) {
-    const NarrowPath shortPath(u"C:\\Program Files\\Varnik\\tqsys.bak", sys::kThreadAnsiCodePage);
-    EXPECT_STREQ(shortPath.c_str(), "C:\\Program Files\\Varnik\\tqsys.bak");
-    std::u16string longText(300, u'a');
-    longText += u"ö";
-    const NarrowPath longPath(CString(longText), sys::kThreadAnsiCodePage);
-    EXPECT_EQ(std::string(longPath.c_str()), std::string(300, 'a') + "ö");
 }
 
 class CompanyDsnCopy : public ::testing::Test {

@@ -22,7 +22,7 @@ const std::string kTimeoutExpired = "Timeout expired";
 const std::string kLinkFailure = "Communication link failure";
 
 const std::vector<std::string> kReadBack{
-    "USE [Varnik_tqsys]", "select Nummer, Namn, FileDSN from TQ_FORETAG",
+    "USE [Varnik_tqsys]", "select Nummer, RTRIM(Namn), RTRIM(FileDSN) from TQ_FORETAG",
     "select Kontrollsumma, Licensagare, Licensnr, Major, Max_foretag, Max_lontagare, Minor, MultiplaPerioder, "
     "Nyckel, Password, Sokvag from TQ_PARAMETRAR"};
 

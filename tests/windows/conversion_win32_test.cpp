@@ -5,6 +5,7 @@
 // Wine's odbc32, unixODBC and FreeTDS. run_conversion_test.sh prepares all of that.
 #include "CompleteRunLog.h"
 #include "DialogDriver.h"
+#include "InstalledDriver.h"
 
 #include "app/DaltrixDlg.h"
 #include "platform/Database.h"
@@ -30,6 +31,7 @@
 
 namespace fs = std::filesystem;
 using namespace dialog_driver;
+using namespace installed_driver;
 
 namespace {
 
@@ -561,6 +563,58 @@ TEST_F(OperatorRun, ACompanyServerThatRefusesTheConnectionEndsTheRunAndChangesNo
     EXPECT_TRUE(IsWindowEnabled(run.Item(IDC_START)));
     EXPECT_EQ(Snapshot(kInstallDir), installBefore);
     EXPECT_EQ(ServerHasSystemDatabase(), databaseBefore);
+}
+
+// --- a driver that only the other build of the tool sees ---------------------------------------
+
+// The failure line's text after its fixed words: the driver manager's, and then the hint.
+void ExpectEndsWithTheHint(const std::string& line, const std::string& fixed) {
+    ASSERT_EQ(line.rfind(fixed, 0), 0u) << line;
+    const std::string hint = Narrow(ExpectedHint());
+    if (hint.empty()) {
+        EXPECT_EQ(line.find("drivrutinen"), std::string::npos) << line;
+        return;
+    }
+    ASSERT_GT(line.size(), fixed.size() + hint.size()) << "the driver manager's own words are missing: " << line;
+    EXPECT_EQ(line.substr(line.size() - hint.size()), hint) << line;
+}
+
+std::string DsnNaming(const std::wstring& driver) {
+    return "[ODBC]\r\nDRIVER=" + Narrow(std::u16string(driver.begin(), driver.end())) + "\r\nDATABASE=tqsys\r\n";
+}
+
+TEST_F(OperatorRun, AnOldSystemDatabaseWhoseDriverOnlyTheOtherBuildSeesNamesThatBuild) {
+    const std::wstring driver = UniqueDriverName();
+    const InstalledDriver installed(driver, kOtherView);
+    const Rewritten rewritten(PathOf(kToolDir + u"tqsys.dsn"), DsnNaming(driver));
+    ASSERT_TRUE(rewritten.Done());
+
+    ModalRun run(kMainCaption);
+    ASSERT_TRUE(Start(run, 4));
+    const auto lines = LogLines(run);
+    ASSERT_EQ(lines.size(), 5u) << ::testing::PrintToString(lines);
+    EXPECT_EQ(lines[3], "004 Hittade en tqsys.dsn som " + Narrow(kToolDir) + "tqsys.dsn");
+    ExpectEndsWithTheHint(lines[4], "005 Kunde inte öppna systemdatabasen tqsys.dsn, fel ");
+    EXPECT_EQ(ItemCount(CompanyList(run)), 0);
+    EXPECT_EQ(Snapshot(kInstallDir), installBefore);
+}
+
+TEST_F(OperatorRun, ACompanyWhoseDriverOnlyTheOtherBuildSeesNamesThatBuildAndChangesNothing) {
+    const std::wstring driver = UniqueDriverName();
+    const InstalledDriver installed(driver, kOtherView);
+    const Rewritten rewritten(PathOf(Text(CompanyDsnPath(3))), DsnNaming(driver));
+    ASSERT_TRUE(rewritten.Done());
+
+    ModalRun run(kMainCaption);
+    ASSERT_TRUE(StartWithCompanies(run));
+    const int row = RowOf(run, u"3");
+    ASSERT_GE(row, 0);
+    ASSERT_TRUE(Convert(run, row));
+    const auto lines = LogLines(run);
+    ASSERT_EQ(lines.size(), 9u) << ::testing::PrintToString(lines);
+    ExpectEndsWithTheHint(lines[7], "008 Kunde inte öppna databasen: ");
+    EXPECT_EQ(lines[8], "009 Kunde inte bestämma serveradress");
+    EXPECT_EQ(Snapshot(kInstallDir), installBefore);
 }
 
 // A Yes/No box the run asks in, with the dialog's caption: a dialog box of the thread other than

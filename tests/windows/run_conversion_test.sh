@@ -2,8 +2,9 @@
 # Runs conversion_win32_test as the operator runs the tool: from C:\Verktyg\ of a Wine prefix laid
 # out by demo/layout.sh, with a SQL Server stand-in of its own behind the company DSNs.
 #   run_conversion_test.sh TEST.exe WORKDIR [GTEST ARGS...]
-# WORKDIR keeps the prefix (made once, 6 to 10 s), the layout and the stand-in; each run lays
-# out the demo and starts the stand-in afresh, since a conversion changes both.
+# WORKDIR keeps the prefix (made once, 6 to 10 s, win32 or win64 as the program needs), the
+# layout and the stand-in; each run lays out the demo and starts the stand-in afresh, since a
+# conversion changes both.
 set -uo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 exe=${1:?the test program}
@@ -14,6 +15,8 @@ mkdir -p "$work"
 work=$(realpath "$work")
 
 export WINEPREFIX="$work/wineprefix"
+source "$top/tools/wine-env.sh" || exit 1
+WINEARCH=$(wine_arch_of "$exe") || exit 1
 # Every wine call is bounded; the test's own waits end well before this.
 export WINE_TIMEOUT=${WINE_TIMEOUT:-300}
 wine_run="$top/tools/wine-run.sh"
