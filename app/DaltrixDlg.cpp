@@ -14,6 +14,9 @@ CDaltrixDlg& Self(CDialogEx& dialog) {
 constexpr int kVirtualKeyA = 'A';
 constexpr int kVirtualKeyC = 'C';
 
+constexpr const char16_t* kMenuCopy = u"Kopiera";
+constexpr const char16_t* kMenuSelectAll = u"Markera allt";
+
 }  // namespace
 
 CDaltrixDlg::CDaltrixDlg(CWnd* parent) : CDialogEx(IDD_DALTRIX_DIALOG, parent) {
@@ -41,6 +44,8 @@ const MessageMap& CDaltrixDlg::GetMessageMap() const {
          [](CDialogEx& d, const MessageArgs& a) { Self(d).OnDblclkCompanyList(a.header, a.result); }},
         {wnd::kWmNotify, IDC_LOG_LIST, wnd::kLvnKeydown,
          [](CDialogEx& d, const MessageArgs& a) { Self(d).OnLogKeyDown(a.key, a.ctrl); }},
+        {wnd::kWmContextMenu, IDC_LOG_LIST, 0,
+         [](CDialogEx& d, const MessageArgs& a) { Self(d).OnLogContextMenu(a.point); }},
     };
     return map;
 }
@@ -63,6 +68,8 @@ bool CDaltrixDlg::OnInitDialog() {
     m_companyList.InsertColumn(1, u"Namn", wnd::kLvcfmtLeft, 800);
     m_companyList.InsertColumn(2, u"FileDSN", wnd::kLvcfmtLeft, 800);
 
+    // Before the first line, so that the file holds every line from 001 on.
+    m_logFile.Open();
     m_msgNo = 1;
     AddLog(logfmt::kClickStart);
     return true;
@@ -72,12 +79,16 @@ void CDaltrixDlg::AddLog(const char16_t* format, const std::vector<CString::Form
     std::vector<CString::FormatArg> values{m_msgNo++};
     values.insert(values.end(), args.begin(), args.end());
     const CString line = CString::Format(format, values);
+    // In the file before the stage that follows can fail or hang: the record outlives a crash.
+    const std::optional<CString> fileLost = m_logFile.Append(line);
     // Lines go in at the end, so the list keeps writing order at any count.
     const int row = m_logList.InsertItem(m_logList.GetItemCount(), line);
     if (row >= 0)
         m_logList.EnsureVisible(row, false);
     // A handler runs on the one thread; painting as lines come lets a long run show its progress.
     m_logList.PaintNewRows();
+    if (fileLost)
+        AddLog(logfmt::kCannotSaveLog, {m_logFile.Path(), *fileLost});
 }
 
 void CDaltrixDlg::OnSysCommand(unsigned id, std::intptr_t /*lParam*/) {
@@ -111,13 +122,38 @@ IconHandle CDaltrixDlg::OnQueryDragIcon() {
 void CDaltrixDlg::OnLogKeyDown(int key, bool ctrl) {
     if (!ctrl)
         return;
-    if (key == kVirtualKeyA) {
+    if (key == kVirtualKeyA)
         m_logList.SelectAllItems();
-    } else if (key == kVirtualKeyC) {
-        CString text;
-        for (int row : m_logList.GetSelectedItems())
-            text += m_logList.GetItemText(row, 0) + u"\r\n";
-        if (!text.IsEmpty())
-            wnd::SetClipboardText(text);
+    else if (key == kVirtualKeyC)
+        CopySelectedLogLines();
+}
+
+// The same two commands on a right-click (and on Shift+F10 or the menu key), for an operator
+// who does not know the keys. "Kopiera" is greyed while no line is selected.
+void CDaltrixDlg::OnLogContextMenu(CPoint point) {
+    CMenu menu;
+    if (!menu.CreatePopupMenu())
+        return;
+    const unsigned copyState = m_logList.GetSelectedItems().empty() ? wnd::kMfGrayed : 0;
+    menu.AppendMenu(wnd::kMfString | copyState, IDM_LOG_COPY, kMenuCopy);
+    menu.AppendMenu(wnd::kMfString, IDM_LOG_SELECT_ALL, kMenuSelectAll);
+    switch (menu.TrackPopupMenu(point, *this)) {
+        case IDM_LOG_COPY:
+            CopySelectedLogLines();
+            break;
+        case IDM_LOG_SELECT_ALL:
+            m_logList.SelectAllItems();
+            break;
+        default:
+            break;  // dismissed
     }
+}
+
+// One line per selected log line, each ended by CR LF, in the order the list shows them.
+void CDaltrixDlg::CopySelectedLogLines() {
+    CString text;
+    for (int row : m_logList.GetSelectedItems())
+        text += SingleLine(m_logList.GetItemText(row, 0)) + u"\r\n";
+    if (!text.IsEmpty())
+        wnd::SetClipboardText(text);
 }

@@ -2,6 +2,8 @@
 // member operations, found in the folder of its subsystem.
 #pragma once
 
+#include "LogFile.h"
+
 #include "conversion/Verification.h"
 
 #include "platform/ConnectString.h"
@@ -25,6 +27,7 @@ public:
     void OnPaint();
     IconHandle OnQueryDragIcon();
     void OnLogKeyDown(int key, bool ctrl);
+    void OnLogContextMenu(CPoint point);
 
     // Each stage logs its own outcome. The results marked [[nodiscard]] steer the run; the others
     // are only reported, and the run goes on whatever they are.
@@ -67,10 +70,15 @@ public:
     MigrationRecord m_migration;
     // True once this run has moved the product's tqsys.dsn aside, so a failed write puts it back.
     bool m_systemDsnMovedAside = false;
+    // Every log line is also kept in Daltrix.log beside the program.
+    CLogFile m_logFile;
 
 protected:
     void DoDataExchange(CDataExchange* dx) override;
     const MessageMap& GetMessageMap() const override;
+
+private:
+    void CopySelectedLogLines();
 };
 
 // Copies the company DSN files of `sourceDir` into `targetDir`; false when a copy failed.

@@ -62,4 +62,10 @@ inline constexpr const char16_t* kCannotRename = u"%03d Kunde inte byta namn på
 inline constexpr const char16_t* kCreatingSystemDsn = u"%03d Skapar ny tqsys.dsn";
 inline constexpr const char16_t* kRestoringSystemDsn = u"%03d Återställer tqsys.dsn från tqsys.bak";
 inline constexpr const char16_t* kCannotCreateFile = u"%03d FEL! Kunde inte skapa %s! Felkod %d";
+inline constexpr const char16_t* kCannotSaveLog = u"%03d Loggen kan inte sparas i %s: %s";
+
+// Only in Daltrix.log, unnumbered: the line that opens each start's part of the file, with the
+// date and time, the version, the processor and the computer, so that support can tell the runs
+// of several sites and builds apart.
+inline constexpr const char16_t* kLogFileStart = u"=== Daltrix %s (%s) startad %s på datorn %s ===";
 }  // namespace logfmt

@@ -82,6 +82,7 @@ set(DALTRIX_WINDOWS_TESTS ${CMAKE_SOURCE_DIR}/tests/windows)
 file(GLOB DALTRIX_SHARED_SYSTEM_TEST CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/system_behaviour_test.cpp)
 add_executable(system_win32_test ${DALTRIX_WINDOWS_TESTS}/system_win32_test.cpp ${DALTRIX_SHARED_SYSTEM_TEST})
 target_link_libraries(system_win32_test PRIVATE daltrix GTest::gtest_main)
+target_compile_definitions(system_win32_test PRIVATE DALTRIX_VERSION="${PROJECT_VERSION}")
 
 # The real dialogs from the real resources, driven by window messages.
 add_library(daltrix_dialog_driver STATIC ${DALTRIX_WINDOWS_TESTS}/DialogDriver.cpp)

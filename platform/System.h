@@ -4,6 +4,7 @@
 
 #include "CString.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -44,6 +45,41 @@ struct DirectoryEntry {
 // The entries of a folder (no "." or ".."), with the folder resolved to its full form. Empty
 // when the folder cannot be read.
 std::vector<DirectoryEntry> ListDirectory(const CString& folder);
+
+// A file that lines are added to at its end. Each Append is one write call with nothing held
+// back in the process, so whatever was appended survives the process being killed. Others may
+// read the file, and append to it, while it is open here.
+class AppendFile {
+public:
+    AppendFile();
+    ~AppendFile();
+    AppendFile(const AppendFile&) = delete;
+    AppendFile& operator=(const AppendFile&) = delete;
+
+    // Opens the file, creating it when it is missing; false with the system's text in `error`.
+    bool Open(const CString& path, CString& error);
+    // True when the file that is open holds no byte yet.
+    bool IsEmpty() const;
+    // False with the system's text in `error` when not every byte was written.
+    bool Append(const std::vector<unsigned char>& bytes, CString& error);
+
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> m_impl;
+};
+
+// The computer's name as the network knows it.
+CString ComputerName();
+
+struct LocalTime {
+    int year, month, day, hour, minute, second;
+};
+LocalTime Now();
+
+// The running program's version ("1.0.0.1") and the processor it was built for ("x86", "x64").
+CString ProgramVersion();
+CString ProgramArchitecture();
 
 // Where an ODBC driver is installed. Windows keeps one list of drivers for 32-bit programs and
 // one for 64-bit programs, and a program sees only its own.

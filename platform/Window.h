@@ -17,6 +17,7 @@ namespace wnd {
 // Messages and notification codes the message maps name (their Windows values).
 constexpr unsigned kWmPaint = 0x000F;
 constexpr unsigned kWmQueryDragIcon = 0x0037;
+constexpr unsigned kWmContextMenu = 0x007B;
 constexpr unsigned kWmNotify = 0x004E;
 constexpr unsigned kWmCommand = 0x0111;
 constexpr unsigned kWmSysCommand = 0x0112;
@@ -27,6 +28,7 @@ constexpr int kIdOk = 1;
 constexpr int kIdCancel = 2;
 constexpr unsigned kMfSeparator = 0x0800;
 constexpr unsigned kMfString = 0x0000;
+constexpr unsigned kMfGrayed = 0x0001;
 constexpr int kLvcfmtLeft = 0;
 
 // The window a driver's login prompt belongs to: the main window, or none.
@@ -47,8 +49,15 @@ struct NMHDR {
     int code = 0;
 };
 
-// What a handler is given: the command id (WM_SYSCOMMAND's nID), the notification, and for
-// key notifications the virtual key with the state of Ctrl.
+// A point on the screen, in pixels.
+struct CPoint {
+    int x = 0;
+    int y = 0;
+};
+
+// What a handler is given: the command id (WM_SYSCOMMAND's nID), the notification, for key
+// notifications the virtual key with the state of Ctrl, and for a context menu the screen point
+// it belongs at (for one asked for from the keyboard, the back end has chosen a point on the control).
 struct MessageArgs {
     unsigned id = 0;
     std::intptr_t lParam = 0;
@@ -56,6 +65,7 @@ struct MessageArgs {
     LRESULT* result = nullptr;
     int key = 0;
     bool ctrl = false;
+    CPoint point;
 };
 
 class CDialogEx;
@@ -68,13 +78,20 @@ struct MessageMapEntry {
 };
 using MessageMap = std::vector<MessageMapEntry>;
 
+// A window's own menu (the system menu), or a popup menu that this object owns and destroys.
 class CMenu {
 public:
+    bool CreatePopupMenu();
     bool AppendMenu(unsigned flags, unsigned id = 0, const CString& text = CString());
+    // Shows the popup at the screen point until the operator chooses or dismisses it; the id of
+    // the chosen item, 0 when none was chosen. The owner gets no command message.
+    unsigned TrackPopupMenu(CPoint at, CDialogEx& owner);
     struct Impl;
     std::unique_ptr<Impl> m_impl;
     CMenu();
     ~CMenu();
+    CMenu(const CMenu&) = delete;
+    CMenu& operator=(const CMenu&) = delete;
 };
 
 class CWnd {

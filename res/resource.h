@@ -10,3 +10,6 @@
 #define IDC_LOG_LIST 1000
 #define IDC_COMPANY_LIST 1001
 #define IDM_ABOUTBOX 0x0010
+// The log's right-click menu.
+#define IDM_LOG_COPY 32771
+#define IDM_LOG_SELECT_ALL 32772

@@ -100,6 +100,45 @@ TEST_F(SystemServices, ListingGivesNamesAsStoredWithFullPaths) {
     EXPECT_TRUE(sys::ListDirectory(Text(dir / "none")).empty());
 }
 
+TEST_F(SystemServices, AnAppendFileIsCreatedAndEveryOpeningAddsAtTheEnd) {
+    const fs::path log = dir / "Daltrix.log";
+    CString error;
+    {
+        sys::AppendFile file;
+        ASSERT_TRUE(file.Open(Text(log), error)) << error.ToUtf8();
+        EXPECT_TRUE(file.IsEmpty());
+        ASSERT_TRUE(file.Append({'a', '\r', '\n'}, error));
+        EXPECT_FALSE(file.IsEmpty());
+        EXPECT_EQ(Get(log), "a\r\n") << "on disk before the file is closed";
+    }
+    sys::AppendFile again;
+    ASSERT_TRUE(again.Open(Text(log), error));
+    EXPECT_FALSE(again.IsEmpty());
+    Put(log, Get(log) + "b\r\n");  // another program adding to it meanwhile
+    ASSERT_TRUE(again.Append({'c', '\r', '\n'}, error));
+    EXPECT_EQ(Get(log), "a\r\nb\r\nc\r\n");
+}
+
+TEST_F(SystemServices, AnAppendFileThatCannotBeOpenedGivesTheSystemsText) {
+    sys::AppendFile file;
+    CString error;
+    EXPECT_FALSE(file.Open(Text(dir / "no-folder" / "Daltrix.log"), error));
+    EXPECT_FALSE(error.IsEmpty());
+    EXPECT_FALSE(file.Open(Text(dir), error)) << "a folder is no file to append to";
+    EXPECT_FALSE(error.IsEmpty());
+}
+
+TEST(SystemFacts, TheComputerTheTimeAndTheProgram) {
+    EXPECT_FALSE(sys::ComputerName().IsEmpty());
+    const sys::LocalTime now = sys::Now();
+    EXPECT_GE(now.year, 2024);
+    EXPECT_TRUE(now.month >= 1 && now.month <= 12 && now.day >= 1 && now.day <= 31);
+    EXPECT_TRUE(now.hour >= 0 && now.hour < 24 && now.minute >= 0 && now.minute < 60 && now.second >= 0 &&
+                now.second <= 60);
+    EXPECT_EQ(sys::ProgramVersion().ToUtf8(), DALTRIX_VERSION) << "the project's version";
+    EXPECT_EQ(sys::ProgramArchitecture().ToUtf8(), sizeof(void*) == 8 ? "x64" : "x86");
+}
+
 TEST_F(SystemServices, NarrowConversionAsksForMoreRoomWithError122) {
     const CString text(u"C:\\Program Files\\Varnik\\tqsys.bak");
     unsigned error = 0;

@@ -1,21 +1,28 @@
 #!/usr/bin/env bash
 # The tool's main job on the bundled demo installation: builds Daltrix.exe, starts the SQL
 # Server stand-in, lays out the demo in a Wine prefix and runs the conversion. With a display
-# the operator clicks; without one the script runs on Xvfb, clicks itself and takes a screenshot
-# of each step. Everything it leaves is under DEMO_OUT (default out/demo).
+# the operator clicks; without one the script runs on Xvfb (XVFB_DISPLAY, or the first free
+# display from :90 on), clicks itself and takes a picture of each step the handbook shows, cut to
+# the dialog. Everything it leaves is under DEMO_OUT (default out/demo).
 #   tools/demo.sh          the x86 build, the one most sites take, under 32-bit Wine
 #   tools/demo.sh --x64    the x64 build, under 64-bit Wine
+#   --handbook             also takes the read-back's question in a second run and copies the
+#                          handbook's pictures to docs/bilder/
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 out=${DEMO_OUT:-$top/out/demo}
 started=$(date +%s)
 
-case ${1:-} in
-  "") arch=x86 build=build-win32 winearch=win32 ;;
-  --x64) arch=x64 build=build-win64 winearch=win64 ;;
-  *) echo "usage: tools/demo.sh [--x64]" >&2; exit 2 ;;
-esac
+arch=x86 build=build-win32 winearch=win32
+handbook=0
+for option in "$@"; do
+  case $option in
+    --x64) arch=x64 build=build-win64 winearch=win64 ;;
+    --handbook) handbook=1 ;;
+    *) echo "usage: tools/demo.sh [--x64] [--handbook]" >&2; exit 2 ;;
+  esac
+done
 echo "Daltrix $arch ($build/Daltrix.exe)"
 
 tools/setup.sh
@@ -25,11 +32,12 @@ cmake --build "$build" --target Daltrix
 rm -rf "$out"
 mkdir -p "$out"
 port=$(tools/standin.sh start "$out/standin")
-xvfb_pid=""
+source tools/xvfb.sh
 cleanup() {
   [ -n "${WINEPREFIX:-}" ] && wine_stop >/dev/null 2>&1
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  xvfb_stop
   tools/standin.sh stop "$out/standin"
+  tools/standin.sh stop "$out/standin-question"
 }
 trap cleanup EXIT
 echo "SQL Server stand-in (test fixture) on 127.0.0.1:$port"
@@ -42,10 +50,8 @@ interactive=0
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   interactive=1
 else
-  export DISPLAY=:$((90 + RANDOM % 9))
-  Xvfb "$DISPLAY" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+  xvfb_start
+  echo "Xvfb on $DISPLAY"
 fi
 wine_start xvfb
 demo/layout.sh "$WINEPREFIX" "$build/Daltrix.exe" "$port" "$out/work"
@@ -55,10 +61,8 @@ install="$WINEPREFIX/drive_c/Program Files/Varnik"
 wine_run 'C:\Verktyg\Daltrix.exe' &
 daltrix=$!
 
-if [ $interactive = 1 ]; then
-  echo "Daltrix runs on your display: click Starta, double-click a company, then Avbryt."
-  wait $daltrix || true
-else
+# The Daltrix dialog on the screen: waits for it and sets X, Y, WIDTH and HEIGHT to its place.
+find_dialog() {
   window=""
   for _ in $(seq 1 300); do
     window=$(xdotool search --name 'Konvertera Varnik' 2>/dev/null | head -n 1) && [ -n "$window" ] && break
@@ -66,23 +70,46 @@ else
   done
   [ -n "$window" ] || { echo "the Daltrix window did not appear" >&2; exit 1; }
   sleep 1
-  shot() { import -window root "$out/$1.png"; echo "screenshot: $out/$1.png"; }
   eval "$(xdotool getwindowgeometry --shell "$window")"
-  # Dialog units of the template at the 8-point dialog font: 6 x 13 base units, so one unit is
-  # 1.5 pixels across and 1.625 down; the frame and caption come first.
-  px() { echo $((X + 4 + $1 * 3 / 2)); }
-  py() { echo $((Y + 27 + $1 * 13 / 8)); }
-  shot 1-start
+}
+# The picture of a step: the dialog alone, with whatever opened on top of it.
+shot() {
+  import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -strip "$out/$1.png"
+  echo "screenshot: $out/$1.png"
+}
+# Dialog units of the template at the 8-point dialog font: 6 x 13 base units, so one unit is
+# 1.5 pixels across and 1.625 down; the frame and caption come first.
+px() { echo $((X + 4 + $1 * 3 / 2)); }
+py() { echo $((Y + 27 + $1 * 13 / 8)); }
+start_and_convert_first_company() {
   xdotool mousemove "$(px 32)" "$(py 327)" click 1        # "Starta"
   sleep 4
-  shot 2-companies
+  [ -z "${1:-}" ] || shot "$1"
   xdotool mousemove "$(px 40)" "$(py 159)" mousemove_relative 0 24 click --repeat 2 --delay 80 1  # first company row
+}
+
+if [ $interactive = 1 ]; then
+  echo "Daltrix runs on your display: click Starta, double-click a company, then Avbryt."
+  wait $daltrix || true
+else
+  find_dialog
+  # Wine lights up the column heading under the pointer's first place, the middle of the screen,
+  # until the pointer moves off it.
+  xdotool mousemove "$(px 300)" "$(py 164)" sleep 0.3 mousemove "$(px 300)" "$(py 240)" sleep 0.5
+  shot 1-start
+  start_and_convert_first_company 2-companies
   for _ in $(seq 1 300); do
     [ -f "$install/tq0012.dsn" ] && break
     sleep 0.1
   done
   sleep 2
   shot 3-converted
+  # A right-click on a log line: the line is selected and the menu opens beside it.
+  xdotool mousemove "$(px 120)" "$(py 60)" click 3
+  sleep 1
+  shot 4-log-menu
+  xdotool key Escape
+  sleep 0.5
   xdotool mousemove "$(px 95)" "$(py 327)" click 1        # "Avbryt"
   wait $daltrix || true
 fi
@@ -103,5 +130,45 @@ for table in ("TQ_FORETAG", "TQ_PARAMETRAR"):
     for row in con.execute("SELECT * FROM " + table):
         print("    " + " | ".join("NULL" if v is None else str(v).rstrip() for v in row))
 PY
+echo
+echo "Daltrix.log beside the program (C:\\Verktyg\\Daltrix.log):"
+sed 's/\r$//; s/^\xEF\xBB\xBF//; s/^/    /' "$WINEPREFIX/drive_c/Verktyg/Daltrix.log"
+
+# The question the read-back asks when Varnik_tqsys lacks something: a second conversion of a
+# fresh demo, whose server drops the connection at company 3's insert.
+question_picture() {
+  tools/standin.sh stop "$out/standin"
+  port=$(tools/standin.sh start "$out/standin-question" --drop-on "VALUES('3'")
+  # The same program the first run used.
+  cp "$WINEPREFIX/drive_c/Verktyg/Daltrix.exe" "$out/Daltrix.exe"
+  rm -rf "$install" "$WINEPREFIX/drive_c/Verktyg"
+  demo/layout.sh "$WINEPREFIX" "$out/Daltrix.exe" "$port" "$out/work-question"
+  wine_run 'C:\Verktyg\Daltrix.exe' >/dev/null &
+  daltrix=$!
+  find_dialog
+  start_and_convert_first_company
+  local box=""
+  for _ in $(seq 1 600); do
+    box=$(xdotool search --name 'Konvertera Varnik' 2>/dev/null | grep -vx "$window" | head -n 1) && [ -n "$box" ] && break
+    sleep 0.1
+  done
+  [ -n "$box" ] || { echo "the question did not appear" >&2; exit 1; }
+  sleep 1
+  shot 5-question
+  xdotool key Return                                      # "Nej", the default
+  sleep 1
+  xdotool mousemove "$(px 95)" "$(py 327)" click 1        # "Avbryt"
+  wait $daltrix || true
+  tools/standin.sh stop "$out/standin-question"
+}
+
+if [ $handbook = 1 ] && [ $interactive = 0 ]; then
+  question_picture
+  mkdir -p docs/bilder
+  for picture in 1-start 2-companies 3-converted 4-log-menu 5-question; do
+    cp "$out/$picture.png" docs/bilder/
+  done
+  echo "The handbook's pictures are in docs/bilder/"
+fi
 echo
 echo "Done in $(( $(date +%s) - started )) s; everything is under $out"

@@ -1,11 +1,11 @@
 #!/bin/bash
-# Takes pictures of the real program under Xvfb, for a person to look at before a change lands:
+# Takes pictures of the real program under Xvfb (XVFB_DISPLAY, or the first free display from
+# :90 on), for a person to look at before a change lands:
 # the main dialog as it starts, and with its About box open. They go to BUILD_DIR/screenshots.
 # Then runs the dialog tests on this screen too: it is 1600x1000, so the dialog keeps its
 # template size (on Wine's null driver's 1024x768 screen it does not fit) and the geometry
 # checks that need that room run here.
 #   tools/screenshots.sh [BUILD_DIR]     (default build-win32, the x86 build; build-win64 for x64)
-# XVFB_DISPLAY (e.g. :93) picks the X display to start, else one is drawn at random.
 # Exit code: the tests'.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -13,10 +13,8 @@ build=$(realpath "${1:-$root/build-win32}")
 out=$build/screenshots
 mkdir -p "$out"
 
-display=${XVFB_DISPLAY:-:$((90 + RANDOM % 100))}
-Xvfb "$display" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=$display
+source "$root/tools/xvfb.sh"
+xvfb_start
 export WINEPREFIX=$build/wineprefix-xvfb
 source "$root/tools/wine-env.sh"
 WINEARCH=$(wine_arch_of "$build/Daltrix.exe")
@@ -24,11 +22,10 @@ program=
 cleanup() {
     [ -n "$program" ] && kill "$program" 2>/dev/null || true
     wine_stop
-    kill "$xvfb" 2>/dev/null || true
+    xvfb_stop
 }
 trap cleanup EXIT
 
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 wine_start xvfb
 
 window_of() {  # caption

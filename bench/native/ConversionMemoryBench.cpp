@@ -30,8 +30,7 @@ int main(int argc, char** argv) {
     StandIn server;
     server.WriteCompanyDsn(site.program / "tq0001.dsn");
     const double before = PeakResidentMegabytes();
-    DialogFixture f;
-    f.PlaceProgram(site.program);
+    DialogFixture f{site.program};
     f.dlg->m_installDir = WinPath(site.install);
     headless::Click(*f.dlg, IDC_START);
     int first = 0;

@@ -98,8 +98,7 @@ Round MeasureRound(const bench::OldSite& site, int companies) {
     Round round{};
     StandIn daltrixServer;
     daltrixServer.WriteCompanyDsn(site.program / "tq0001.dsn");
-    DialogFixture f;
-    f.PlaceProgram(site.program);
+    DialogFixture f{site.program};
     f.dlg->m_installDir = WinPath(site.install);
     headless::Click(*f.dlg, IDC_START);
     if (f.dlg->m_companyList.GetItemCount() != companies)

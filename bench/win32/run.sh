@@ -33,32 +33,19 @@ WINEARCH=$(wine_arch_of "$build/Daltrix.exe") || exit 1
 source "$top/tools/conversion-bed.sh" || exit 1
 standin=$work/standin
 
-# The first display number that no X server holds.
-display=
-for number in $(seq 90 189); do
-    if [ ! -e "/tmp/.X$number-lock" ] && [ ! -e "/tmp/.X11-unix/X$number" ]; then
-        display=:$number
-        break
-    fi
-done
-[ -n "$display" ] || { echo "no free X display number" >&2; exit 1; }
-Xvfb "$display" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=$display
+source "$top/tools/xvfb.sh" || exit 1
 
 cleanup() {
     wine_stop
     bed_standin_stop "$standin"
-    kill "$xvfb" 2>/dev/null
-    wait "$xvfb" 2>/dev/null
+    xvfb_stop
     echo "bench/win32/run.sh: $((SECONDS - began)) s in all" >&2
 }
 trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-xdpyinfo >/dev/null 2>&1 || { echo "Xvfb did not start on $display" >&2; exit 1; }
+xvfb_start || exit 1
 wine_start xvfb || { echo "the Wine prefix $WINEPREFIX did not start" >&2; exit 1; }
 
 status=0

@@ -62,13 +62,21 @@ struct CDialogEx::DialogImpl {
 
 namespace headless {
 
-// What the framework showed outside the dialog itself.
+// A popup menu as it was shown.
+struct ShownMenu {
+    CPoint at;
+    std::vector<CMenu::Impl::Item> items;
+};
+
+// What the framework showed outside the dialog itself, and what the operator does next there.
 struct Screen {
     std::vector<CString> stopMessages;
     std::vector<CString> questions;        // every Yes/No question asked, in order
     std::deque<bool> answers;              // the operator's next answers, true for Yes; No when none is left
     std::vector<unsigned> modalTemplates;  // every DoModal, in order
     CString clipboard;
+    std::vector<ShownMenu> menus;
+    unsigned menuChoice = 0;  // the item the next popup menu is answered with; 0 dismisses it
 };
 Screen& TheScreen();
 
@@ -85,6 +93,8 @@ LRESULT DoubleClick(CDialogEx& dialog, int listId);
 void SelectRow(CListCtrl& list, int row);
 void SysCommand(CDialogEx& dialog, unsigned id);
 void KeyDown(CDialogEx& dialog, int listId, int key, bool ctrl);
+// A right-click on the control at the screen point; the next popup is answered with `choice`.
+void ContextMenu(CDialogEx& dialog, int controlId, CPoint at, unsigned choice);
 
 // The list's rows: each row's cells joined as the list shows them.
 std::vector<std::string> ItemTexts(const CListCtrl& list, int column = 0);

@@ -3,6 +3,7 @@
 #include "res/ResourceText.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 int g_iconToken = 0;
@@ -29,9 +30,24 @@ CMenu::CMenu() : m_impl(std::make_unique<Impl>()) {
 }
 CMenu::~CMenu() = default;
 
+bool CMenu::CreatePopupMenu() {
+    return true;
+}
+
 bool CMenu::AppendMenu(unsigned flags, unsigned id, const CString& text) {
     m_impl->items.push_back({flags, id, text});
     return true;
+}
+
+// As a real menu answers: only an item that is there and not greyed can be chosen.
+unsigned CMenu::TrackPopupMenu(CPoint at, CDialogEx& /*owner*/) {
+    headless::Screen& screen = headless::TheScreen();
+    screen.menus.push_back({at, m_impl->items});
+    const unsigned choice = std::exchange(screen.menuChoice, 0u);
+    for (const auto& item : m_impl->items)
+        if (item.id == choice && choice != 0 && !(item.flags & wnd::kMfGrayed))
+            return choice;
+    return 0;
 }
 
 CWnd::CWnd() : m_impl(std::make_unique<Impl>()) {
@@ -264,6 +280,14 @@ void KeyDown(CDialogEx& dialog, int listId, int key, bool ctrl) {
     args.key = key;
     args.ctrl = ctrl;
     dialog.Dispatch(wnd::kWmNotify, listId, wnd::kLvnKeydown, args);
+}
+
+void ContextMenu(CDialogEx& dialog, int controlId, CPoint at, unsigned choice) {
+    TheScreen().menuChoice = choice;
+    MessageArgs args;
+    args.point = at;
+    dialog.Dispatch(wnd::kWmContextMenu, controlId, 0, args);
+    TheScreen().menuChoice = 0;
 }
 
 std::vector<std::string> ItemTexts(const CListCtrl& list, int column) {

@@ -7,6 +7,7 @@
 namespace posix_host {
 // The program path to report; by default the running executable.
 void SetProgramPath(const CString& windowsShapedPath);
+void UseRunningProgramPath();
 // By default the process counts as administrator when it runs as root.
 void SetAdministrator(bool administrator);
 // "\" separators become "/": the logic builds Windows-shaped paths.

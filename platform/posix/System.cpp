@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
@@ -63,6 +65,10 @@ namespace posix_host {
 
 void SetProgramPath(const CString& windowsShapedPath) {
     g_programPath = windowsShapedPath;
+}
+
+void UseRunningProgramPath() {
+    g_programPath.reset();
 }
 
 void SetAdministrator(bool administrator) {
@@ -197,6 +203,69 @@ int WideToNarrow(unsigned /*codePage: UTF-8 is Linux's only one*/, const char16_
     }
     std::copy(narrow.begin(), narrow.end(), buffer);
     return needed;
+}
+
+struct AppendFile::Impl {
+    int fd = -1;
+    ~Impl() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+namespace {
+CString SystemText(int error) {
+    return CString::FromUtf8(std::strerror(error));
+}
+}  // namespace
+
+AppendFile::AppendFile() : m_impl(std::make_unique<Impl>()) {
+}
+AppendFile::~AppendFile() = default;
+
+bool AppendFile::Open(const CString& path, CString& error) {
+    const int fd = ::open(NativePath(path).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        error = SystemText(errno);
+        return false;
+    }
+    m_impl = std::make_unique<Impl>();
+    m_impl->fd = fd;
+    return true;
+}
+
+bool AppendFile::IsEmpty() const {
+    struct stat info {};
+    return m_impl->fd >= 0 && ::fstat(m_impl->fd, &info) == 0 && info.st_size == 0;
+}
+
+bool AppendFile::Append(const std::vector<unsigned char>& bytes, CString& error) {
+    size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t step = ::write(m_impl->fd, bytes.data() + written, bytes.size() - written);
+        if (step < 0 && errno == EINTR)
+            continue;
+        if (step <= 0) {
+            error = SystemText(step < 0 ? errno : EIO);
+            return false;
+        }
+        written += static_cast<size_t>(step);
+    }
+    return true;
+}
+
+CString ComputerName() {
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0)
+        return CString();
+    return CString::FromUtf8(name);
+}
+
+LocalTime Now() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
 }
 
 // unixODBC keeps one driver list for every program of the machine.

@@ -241,4 +241,68 @@ int WideToNarrow(unsigned codePage, const char16_t* text, int length, char* buff
     return written;
 }
 
+struct AppendFile::Impl {
+    FileHandle file;
+};
+
+namespace {
+
+// The system's own words for an error, in the language of the operator's Windows.
+CString SystemText(DWORD error) {
+    wchar_t text[512] = {};
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                                        text, static_cast<DWORD>(std::size(text)), nullptr);
+    if (length == 0)
+        return CString::Format(u"Systemfel %d", {static_cast<int>(error)});
+    return win32::FromWide(text, length).TrimRight();
+}
+
+}  // namespace
+
+AppendFile::AppendFile() : m_impl(std::make_unique<Impl>()) {
+}
+AppendFile::~AppendFile() = default;
+
+bool AppendFile::Open(const CString& path, CString& error) {
+    // Appending access alone: every write lands at the end, also when another program appends too.
+    HANDLE handle = CreateFileW(win32::Wide(path), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        error = SystemText(GetLastError());
+        return false;
+    }
+    m_impl->file.reset(handle);
+    return true;
+}
+
+bool AppendFile::IsEmpty() const {
+    LARGE_INTEGER size{};
+    return m_impl->file && GetFileSizeEx(m_impl->file.get(), &size) && size.QuadPart == 0;
+}
+
+bool AppendFile::Append(const std::vector<unsigned char>& bytes, CString& error) {
+    DWORD written = 0;
+    if (!WriteFile(m_impl->file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
+        error = SystemText(GetLastError());
+        return false;
+    }
+    if (written != bytes.size()) {
+        error = SystemText(ERROR_DISK_FULL);
+        return false;
+    }
+    return true;
+}
+
+CString ComputerName() {
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD length = static_cast<DWORD>(std::size(name));
+    return GetComputerNameW(name, &length) ? win32::FromWide(name, length) : CString();
+}
+
+LocalTime Now() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+}
+
 }  // namespace sys

@@ -15,9 +15,15 @@ struct CWnd::Impl {
     HWND hwnd = nullptr;
 };
 
-// The menu belongs to its window (the system menu): nothing here destroys it.
+// A window's own menu (the system menu) belongs to that window; only a popup menu made here is
+// destroyed here.
 struct CMenu::Impl {
     HMENU menu = nullptr;
+    bool owned = false;
+    ~Impl() {
+        if (owned && menu)
+            DestroyMenu(menu);
+    }
 };
 
 struct CListCtrl::Impl {

@@ -117,12 +117,45 @@ INT_PTR OnNotify(CDialogEx& dialog, HWND hwnd, LPARAM lParam) {
     return TRUE;
 }
 
+// Where a menu asked for from the keyboard (Shift+F10, the menu key) opens: under the focused
+// row of a list while that row is in view, else at the control's upper left corner.
+POINT KeyboardMenuPoint(HWND control) {
+    POINT at{0, 0};
+    const auto focused =
+        static_cast<int>(SendMessageW(control, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+    RECT row{};
+    row.left = LVIR_LABEL;
+    RECT client{};
+    ::GetClientRect(control, &client);
+    RECT visible{};
+    if (focused >= 0 &&
+        SendMessageW(control, LVM_GETITEMRECT, static_cast<WPARAM>(focused), reinterpret_cast<LPARAM>(&row)) &&
+        IntersectRect(&visible, &row, &client))
+        at = POINT{std::max(row.left, client.left), row.bottom};
+    ClientToScreen(control, &at);
+    return at;
+}
+
+INT_PTR OnContextMenu(CDialogEx& dialog, WPARAM wParam, LPARAM lParam) {
+    const auto control = reinterpret_cast<HWND>(wParam);
+    // Screen coordinates, signed: a second monitor may lie left of or above the first.
+    POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+    if (lParam == -1)
+        at = KeyboardMenuPoint(control);
+    MessageArgs args;
+    args.lParam = lParam;
+    args.point = CPoint{at.x, at.y};
+    return dialog.Dispatch(wnd::kWmContextMenu, GetDlgCtrlID(control), 0, args) ? TRUE : FALSE;
+}
+
 INT_PTR Route(CDialogEx& dialog, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_COMMAND:
             return OnCommand(dialog, hwnd, wParam, lParam);
         case WM_NOTIFY:
             return OnNotify(dialog, hwnd, lParam);
+        case WM_CONTEXTMENU:
+            return OnContextMenu(dialog, wParam, lParam);
         case WM_SYSCOMMAND: {
             MessageArgs args;
             args.id = static_cast<unsigned>(wParam);
@@ -217,6 +250,22 @@ bool CWnd::IsWindowEnabled() const {
 CMenu::CMenu() : m_impl(std::make_unique<Impl>()) {
 }
 CMenu::~CMenu() = default;
+
+bool CMenu::CreatePopupMenu() {
+    if (m_impl->menu)
+        return false;
+    m_impl->menu = ::CreatePopupMenu();
+    m_impl->owned = m_impl->menu != nullptr;
+    return m_impl->owned;
+}
+
+unsigned CMenu::TrackPopupMenu(CPoint at, CDialogEx& owner) {
+    if (!m_impl->menu)
+        return 0;
+    // The choice comes back here rather than as a command message to the owner.
+    constexpr UINT kFlags = TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY;
+    return static_cast<unsigned>(::TrackPopupMenu(m_impl->menu, kFlags, at.x, at.y, 0, owner.m_impl->hwnd, nullptr));
+}
 
 bool CMenu::AppendMenu(unsigned flags, unsigned id, const CString& text) {
     if (!m_impl->menu)

@@ -18,8 +18,6 @@ class StartChecks : public ::testing::Test {
 protected:
     void SetUp() override {
         fs::create_directories(install);
-        fs::create_directories(program);
-        f.PlaceProgram(program);
         f.dlg->m_installDir = WinPath(install);
     }
     std::string LocalDsn() const { return WinPath(program / "tqsys.dsn").ToUtf8(); }
@@ -42,7 +40,7 @@ protected:
     TempDir dir;
     fs::path install = dir / "Varnik";
     fs::path program = dir / "Verktyg";
-    DialogFixture f;
+    DialogFixture f{program};
 };
 
 TEST_F(StartChecks, WithoutAdministratorRightsOneLineAndNothingElse) {

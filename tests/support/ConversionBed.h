@@ -29,7 +29,6 @@ protected:
                   {"4711, 'Varnik Demo AB', 1000, 50, 99, 'NYCKEL-1', 3, 2, 'C:\\Varnik', 'pw', 1"});
         server->WriteCompanyDsn(program / "tq0001.dsn");
         server->WriteCompanyDsn(program / "tq0007.dsn");
-        f.PlaceProgram(program);
         f.dlg->m_installDir = WinPath(install);
     }
 
@@ -111,7 +110,7 @@ protected:
     fs::path install = dir / "Varnik";
     fs::path program = dir / "Verktyg";
     std::unique_ptr<StandIn> server;
-    DialogFixture f;
+    DialogFixture f{program};
 };
 
 // A log text with its line number in front: "012 ...".

@@ -221,7 +221,22 @@ std::vector<std::string> QueryRows(CDatabase& db, const std::string& sql) {
     return rows;
 }
 
-DialogFixture::DialogFixture() : dlg(std::make_unique<CDaltrixDlg>()) {
+ProgramFolder::ProgramFolder(const fs::path& folder) {
+    if (folder.empty()) {
+        m_own = std::make_unique<TempDir>();
+        m_path = m_own->path();
+    } else {
+        m_path = folder;
+        fs::create_directories(m_path);
+    }
+    posix_host::SetProgramPath(WinPath(m_path / "Daltrix.exe"));
+}
+
+ProgramFolder::~ProgramFolder() {
+    posix_host::UseRunningProgramPath();
+}
+
+DialogFixture::DialogFixture(const fs::path& programDir) : program(programDir), dlg(std::make_unique<CDaltrixDlg>()) {
     posix_host::SetAdministrator(true);
     headless::TheScreen() = {};
     headless::Open(*dlg);
@@ -231,8 +246,21 @@ DialogFixture::~DialogFixture() {
     posix_host::SetAdministrator(::geteuid() == 0);
 }
 
-void DialogFixture::PlaceProgram(const fs::path& programDir) {
-    posix_host::SetProgramPath(WinPath(programDir / "Daltrix.exe"));
+std::vector<std::string> DialogFixture::LogFileLines() const {
+    std::string text = ReadFile(LogFile());
+    if (text.rfind("\xEF\xBB\xBF", 0) == 0)
+        text.erase(0, 3);
+    std::vector<std::string> lines;
+    for (size_t start = 0; start < text.size();) {
+        const size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(start) + "<no CR LF>");
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
 }
 
 std::vector<std::string> DialogFixture::Log() const {

@@ -105,15 +105,33 @@ private:
 // All rows of a query as text, each row's fields joined with "|"; NULL as "<NULL>".
 std::vector<std::string> QueryRows(CDatabase& db, const std::string& sql);
 
-// The main dialog as shown, with its program folder and installation folder set.
+// While alive, the logic sees itself run as Daltrix.exe in this folder (one of its own when
+// none is given), which is where its Daltrix.log goes.
+class ProgramFolder {
+public:
+    explicit ProgramFolder(const fs::path& folder = {});
+    ~ProgramFolder();
+    ProgramFolder(const ProgramFolder&) = delete;
+    ProgramFolder& operator=(const ProgramFolder&) = delete;
+    const fs::path& path() const { return m_path; }
+
+private:
+    std::unique_ptr<TempDir> m_own;
+    fs::path m_path;
+};
+
+// The main dialog as shown, run from its program folder.
 struct DialogFixture {
-    DialogFixture();
+    explicit DialogFixture(const fs::path& programDir = {});
     ~DialogFixture();
-    void PlaceProgram(const fs::path& programDir);
     std::vector<std::string> Log() const;
     // Log lines written after the first `from` lines.
     std::vector<std::string> LogFrom(size_t from) const;
+    // The lines of the Daltrix.log beside the program, without the byte-order mark and the CR LF.
+    std::vector<std::string> LogFileLines() const;
+    fs::path LogFile() const { return program.path() / "Daltrix.log"; }
 
+    ProgramFolder program;
     std::unique_ptr<CDaltrixDlg> dlg;
 };
 

@@ -138,6 +138,58 @@ TEST(ProgressLog, CtrlASelectsEveryLineAndCtrlCCopiesTheSelectedOnes) {
               "001 Klicka Starta för att påbörja konverteringen\r\n002 Du kan eventuellt behöva logga in.\r\n");
 }
 
+TEST(ProgressLog, ARightClickOffersKopieraForTheSelectedLinesAndMarkeraAllt) {
+    DialogFixture f;
+    f.dlg->AddLog(logfmt::kMayNeedLogin);
+    f.dlg->AddLog(logfmt::kServerIs, {u"S1"});
+    const auto& menus = headless::TheScreen().menus;
+
+    // Nothing selected: "Kopiera" is greyed and cannot be chosen.
+    headless::ContextMenu(*f.dlg, IDC_LOG_LIST, CPoint{40, 60}, IDM_LOG_COPY);
+    ASSERT_EQ(menus.size(), 1u);
+    EXPECT_EQ(menus[0].at.x, 40);
+    EXPECT_EQ(menus[0].at.y, 60);
+    ASSERT_EQ(menus[0].items.size(), 2u);
+    EXPECT_EQ(menus[0].items[0].text.ToUtf8(), "Kopiera");
+    EXPECT_EQ(menus[0].items[0].id, static_cast<unsigned>(IDM_LOG_COPY));
+    EXPECT_NE(menus[0].items[0].flags & wnd::kMfGrayed, 0u);
+    EXPECT_EQ(menus[0].items[1].text.ToUtf8(), "Markera allt");
+    EXPECT_EQ(menus[0].items[1].flags & wnd::kMfGrayed, 0u);
+    EXPECT_TRUE(headless::TheScreen().clipboard.IsEmpty());
+
+    // The right-click selected line(s) only.
+    headless::SelectRow(f.dlg->m_logList, 1);
+    headless::ContextMenu(*f.dlg, IDC_LOG_LIST, CPoint{40, 60}, IDM_LOG_COPY);
+    EXPECT_EQ(menus.back().items[0].flags & wnd::kMfGrayed, 0u);
+    EXPECT_EQ(headless::TheScreen().clipboard.ToUtf8(), "002 Du kan eventuellt behöva logga in.\r\n");
+
+    headless::ContextMenu(*f.dlg, IDC_LOG_LIST, CPoint{40, 60}, IDM_LOG_SELECT_ALL);
+    EXPECT_EQ(f.dlg->m_logList.GetSelectedItems(), (std::vector<int>{0, 1, 2}));
+    headless::ContextMenu(*f.dlg, IDC_LOG_LIST, CPoint{40, 60}, IDM_LOG_COPY);
+    EXPECT_EQ(headless::TheScreen().clipboard.ToUtf8(),
+              "001 Klicka Starta för att påbörja konverteringen\r\n002 Du kan eventuellt behöva logga in.\r\n"
+              "003 Server är S1\r\n");
+
+    // Dismissed: nothing changes.
+    headless::TheScreen().clipboard = CString();
+    headless::ContextMenu(*f.dlg, IDC_LOG_LIST, CPoint{40, 60}, 0);
+    EXPECT_TRUE(headless::TheScreen().clipboard.IsEmpty());
+    EXPECT_EQ(menus.size(), 5u);
+
+    // The company list has no menu of its own.
+    headless::ContextMenu(*f.dlg, IDC_COMPANY_LIST, CPoint{40, 300}, IDM_LOG_SELECT_ALL);
+    EXPECT_EQ(menus.size(), 5u);
+}
+
+TEST(ProgressLog, ALineWithALineBreakInsideIsCopiedAsOneLine) {
+    DialogFixture f;
+    f.dlg->AddLog(logfmt::kCannotOpenDbWithError, {u"Login failed.\r\nSecond record"});
+    headless::SelectRow(f.dlg->m_logList, 1);
+    headless::KeyDown(*f.dlg, IDC_LOG_LIST, 'C', true);
+    EXPECT_EQ(headless::TheScreen().clipboard.ToUtf8(),
+              "002 Kunde inte öppna databasen: Login failed. Second record\r\n");
+}
+
 class ThrowingDialog : public CDaltrixDlg {
     const MessageMap& GetMessageMap() const override {
         static const MessageMap map{{wnd::kWmCommand, IDC_START, wnd::kBnClicked, [](CDialogEx& d, const MessageArgs&) {
@@ -150,6 +202,7 @@ class ThrowingDialog : public CDaltrixDlg {
 
 TEST(DispatchBoundary, AnExceptionLeavingAHandlerIsShownAndTheDialogGoesOn) {
     headless::TheScreen() = {};
+    const ProgramFolder program;
     ThrowingDialog dlg;
     headless::Open(dlg);
     headless::Click(dlg, IDC_START);

@@ -733,6 +733,19 @@ TEST_F(OperatorRun, ACompleteConversionCopiesTheSystemDatabaseAndRepointsTheInst
     for (const auto& line : LogLines(run))
         EXPECT_EQ(line.find(Narrow(kPassword)), std::string::npos) << line;
 
+    // Daltrix.log beside the program ends with this start's part: its header, then every line.
+    const std::string saved = ReadBytes(PathOf(kToolDir + u"Daltrix.log")).value_or("");
+    std::string expectedEnd;
+    for (const auto& line : LogLines(run))
+        expectedEnd += line + "\r\n";
+    ASSERT_GE(saved.size(), expectedEnd.size());
+    EXPECT_EQ(saved.substr(saved.size() - expectedEnd.size()), expectedEnd);
+    const std::string beforeLines = saved.substr(0, saved.size() - expectedEnd.size());
+    const size_t header = beforeLines.rfind("=== Daltrix ");
+    ASSERT_NE(header, std::string::npos);
+    EXPECT_EQ(beforeLines.find("\r\n", header), beforeLines.size() - 2) << "the header line comes right before";
+    EXPECT_EQ(saved.find(Narrow(kPassword)), std::string::npos);
+
     // The installation folder: the new system DSN, the old one kept, every company DSN.
     const Folder install = Snapshot(kInstallDir);
     std::set<std::u16string> expectedNames{u"tqsys.dsn", u"tqsys.bak"};

@@ -176,6 +176,24 @@ TEST_F(MainDialog, TheAboutItemOpensTheAboutBoxModallyAndLeavesTheDialogAsItWas)
     EXPECT_LE(std::abs((owner.top + owner.bottom) - (box.top + box.bottom)), 2) << "centred on the main dialog";
     const std::vector<std::wstring> texts = ChildTexts(about);
     EXPECT_NE(std::find(texts.begin(), texts.end(), L"Daltrix, Version 1.0"), texts.end());
+    // The notice says in Swedish what the tool is for, and fits its line without being cut.
+    const std::wstring notice = L"Systemdatabasen till SQL Server";
+    HWND noticeLine = nullptr;
+    ForEachChild(about, [&](HWND child) {
+        if (WindowText(child) == notice)
+            noticeLine = child;
+        return noticeLine == nullptr;
+    });
+    ASSERT_NE(noticeLine, nullptr) << "no notice line " << ::testing::PrintToString(Utf16(notice));
+    HDC dc = GetDC(noticeLine);
+    const auto previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(noticeLine, WM_GETFONT, 0, 0)));
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, notice.c_str(), static_cast<int>(notice.size()), &extent);
+    SelectObject(dc, previous);
+    ReleaseDC(noticeLine, dc);
+    RECT line{};
+    GetClientRect(noticeLine, &line);
+    EXPECT_LE(extent.cx, line.right) << "the notice is wider than its line";
     EXPECT_EQ(WindowText(GetDlgItem(about, IDOK)), L"OK");
 
     // Its OK button is not in any message map: the framework's OK ends it.
@@ -253,20 +271,24 @@ public:
     }
     ~SharedKeyboard() {
         SetControl(false);
+        SetShift(false);
         if (m_attached)
             AttachThreadInput(GetCurrentThreadId(), m_other, FALSE);
     }
     SharedKeyboard(const SharedKeyboard&) = delete;
     SharedKeyboard& operator=(const SharedKeyboard&) = delete;
     bool Attached() const { return m_attached; }
-    static void SetControl(bool down) {
+    static void SetControl(bool down) { Hold(VK_CONTROL, VK_LCONTROL, down); }
+    static void SetShift(bool down) { Hold(VK_SHIFT, VK_LSHIFT, down); }
+
+private:
+    static void Hold(int key, int leftKey, bool down) {
         BYTE keys[256] = {};
         GetKeyboardState(keys);
-        keys[VK_CONTROL] = keys[VK_LCONTROL] = down ? 0x80 : 0;
+        keys[key] = keys[leftKey] = down ? 0x80 : 0;
         SetKeyboardState(keys);
     }
 
-private:
     DWORD m_other;
     bool m_attached;
 };
@@ -323,6 +345,207 @@ TEST_F(MainDialog, CtrlASelectsTheWholeLogAndCtrlCCopiesIt) {
     });
     SharedKeyboard::SetControl(false);
     EXPECT_EQ(copied, expected);
+}
+
+// --- the log's right-click menu -----------------------------------------------------------
+
+// The popup menu the thread shows: the system's menu window class.
+HWND FindPopupMenu(DWORD thread) {
+    HWND found = nullptr;
+    ForEachThreadWindow(thread, [&](HWND hwnd) {
+        if (ClassOf(hwnd) == L"#32768" && IsWindowVisible(hwnd))
+            found = hwnd;
+        return found == nullptr;
+    });
+    return found;
+}
+
+struct MenuItem {
+    std::wstring text;
+    bool greyed;
+};
+
+std::vector<MenuItem> ItemsOf(HMENU menu) {
+    std::vector<MenuItem> items;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        wchar_t text[64] = {};
+        GetMenuStringW(menu, static_cast<UINT>(i), text, static_cast<int>(std::size(text)), MF_BYPOSITION);
+        items.push_back({text, (GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_GRAYED) != 0});
+    }
+    return items;
+}
+
+// Where a right-click on the row happens, on the screen: a little into its text.
+POINT RightClickPoint(HWND list, int row) {
+    RECT label{};
+    label.left = LVIR_LABEL;
+    SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&label));
+    POINT at{label.left + 20, (label.top + label.bottom) / 2};
+    ClientToScreen(list, &at);
+    return at;
+}
+
+// A right-click on a row, as the mouse gives it to the list view: the list view selects the row
+// unless it is selected already, and asks its dialog for the context menu.
+void RightClickRow(HWND list, int row) {
+    const POINT screen = RightClickPoint(list, row);
+    // A posted message carries the cursor's position as the place it happened: put it there.
+    SetCursorPos(screen.x, screen.y);
+    POINT at = screen;
+    ScreenToClient(list, &at);
+    PostMessageW(list, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(at.x, at.y));
+    PostMessageW(list, WM_RBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+}
+
+// The operator's keys in the open menu: Down to each item in turn, then Enter or Escape.
+void AnswerMenu(HWND menu, int downs, WPARAM last) {
+    for (int i = 0; i < downs; ++i)
+        PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageW(menu, WM_KEYDOWN, last, 0);
+}
+
+void SelectOnly(HWND list, const std::vector<int>& rows) {
+    LVITEMW state{};
+    state.stateMask = LVIS_SELECTED;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+    state.state = LVIS_SELECTED;
+    for (int row : rows)
+        SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
+}
+
+TEST_F(MainDialog, TheLogsRightClickMenuCopiesTheSelectedLinesAndMarksThemAll) {
+    // Each "Starta" adds a line at least (here the installation folder is missing).
+    ASSERT_TRUE(WaitUntil([&] {
+        PostMessageW(run.Item(IDC_START), BM_CLICK, 0, 0);
+        Settle(run.Window());
+        return ItemCount(Log()) >= 3;
+    }));
+    const int count = ItemCount(Log());
+
+    // Two lines selected, the right-click on one of them: the selection stays.
+    SelectOnly(Log(), {1, 2});
+    RightClickRow(Log(), 2);
+    HWND menu = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (menu = FindPopupMenu(run.Thread())) != nullptr; })) << "no menu opened";
+    const auto items = ItemsOf(reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0)));
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].text, L"Kopiera");
+    EXPECT_FALSE(items[0].greyed);
+    EXPECT_EQ(items[1].text, L"Markera allt");
+    EXPECT_FALSE(items[1].greyed);
+    RECT shown{};
+    GetWindowRect(menu, &shown);
+    const POINT clicked = RightClickPoint(Log(), 2);
+    EXPECT_TRUE(std::abs(shown.left - clicked.x) <= 2 && std::abs(shown.top - clicked.y) <= 2)
+        << "the menu opens where the list was clicked: at " << Describe(shown) << ", clicked " << clicked.x << ","
+        << clicked.y;
+
+    AnswerMenu(menu, 1, VK_RETURN);
+    const std::wstring expected = [&] {
+        std::wstring lines;
+        for (int row : {1, 2}) {
+            const std::u16string line = ItemText(Log(), row);
+            lines += std::wstring(line.begin(), line.end()) + L"\r\n";
+        }
+        return lines;
+    }();
+    std::wstring copied;
+    EXPECT_TRUE(WaitUntil([&] { return (copied = ClipboardText()) == expected; }))
+        << "copied: " << ::testing::PrintToString(Utf16(copied));
+    ASSERT_TRUE(WaitUntil([&] { return FindPopupMenu(run.Thread()) == nullptr; }));
+
+    RightClickRow(Log(), 1);
+    ASSERT_TRUE(WaitUntil([&] { return (menu = FindPopupMenu(run.Thread())) != nullptr; }));
+    AnswerMenu(menu, 2, VK_RETURN);
+    EXPECT_TRUE(WaitUntil([&] { return SendMessageW(Log(), LVM_GETSELECTEDCOUNT, 0, 0) == count; }))
+        << "\"Markera allt\" did not select every line";
+    ASSERT_TRUE(WaitUntil([&] { return FindPopupMenu(run.Thread()) == nullptr; }));
+}
+
+// Shift+F10 reaches the dialog as a context menu with no point of its own.
+TEST_F(MainDialog, TheLogsMenuFromTheKeyboardOpensAtTheFocusedLineAndGreysKopieraWithoutASelection) {
+    SelectOnly(Log(), {});
+    // Shift+F10 in the list, through the system's own handling of the keys.
+    const SharedKeyboard keyboard(run.Thread());
+    ASSERT_TRUE(keyboard.Attached());
+    SharedKeyboard::SetShift(true);
+    PostMessageW(Log(), WM_SYSKEYDOWN, VK_F10, 0);
+    PostMessageW(Log(), WM_SYSKEYUP, VK_F10, 0xC0000001);
+    HWND menu = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (menu = FindPopupMenu(run.Thread())) != nullptr; })) << "no menu opened";
+    const auto items = ItemsOf(reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0)));
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_TRUE(items[0].greyed) << "nothing is selected to copy";
+    EXPECT_FALSE(items[1].greyed);
+    RECT shown{}, list{};
+    GetWindowRect(menu, &shown);
+    GetWindowRect(Log(), &list);
+    EXPECT_TRUE(shown.left >= list.left && shown.left < list.right && shown.top >= list.top && shown.top < list.bottom)
+        << "the menu opens on the list";
+
+    const std::wstring before = ClipboardText();
+    AnswerMenu(menu, 0, VK_ESCAPE);
+    ASSERT_TRUE(WaitUntil([&] { return FindPopupMenu(run.Thread()) == nullptr; })) << "Escape left the menu open";
+    Settle(run.Window());
+    EXPECT_EQ(SendMessageW(Log(), LVM_GETSELECTEDCOUNT, 0, 0), 0);
+    EXPECT_EQ(ClipboardText(), before);
+    EXPECT_FALSE(run.Finished()) << "Escape in the menu must not end the dialog";
+}
+
+// --- the log file the real program keeps --------------------------------------------------
+
+std::string FileBytes(const std::wstring& path) {
+    std::string bytes;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return bytes;
+    char chunk[4096];
+    DWORD read = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0)
+        bytes.append(chunk, read);
+    CloseHandle(file);
+    return bytes;
+}
+
+TEST(LogFile, TheRealDialogKeepsItsLinesInDaltrixLogBesideTheProgram) {
+    wchar_t module[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, module, MAX_PATH);
+    std::wstring path(module);
+    path = path.substr(0, path.rfind(L'\\') + 1) + L"Daltrix.log";
+    DeleteFileW(path.c_str());
+
+    std::vector<std::u16string> shown;
+    {
+        ModalRun run(kMainCaption);
+        ASSERT_NE(run.Window(), nullptr);
+        PostMessageW(run.Item(IDC_START), BM_CLICK, 0, 0);
+        ASSERT_TRUE(WaitUntil([&] { return ItemCount(run.Item(IDC_LOG_LIST)) >= 2; }));
+        Settle(run.Window());
+        // Read while the program runs, as support may: the file is shared for reading.
+        EXPECT_FALSE(FileBytes(path).empty());
+        shown = ColumnTexts(run.Item(IDC_LOG_LIST));
+    }
+
+    const std::string bytes = FileBytes(path);
+    ASSERT_EQ(bytes.rfind("\xEF\xBB\xBF", 0), 0u) << "UTF-8 with a byte-order mark";
+    std::vector<std::string> lines;
+    for (size_t start = 3; start < bytes.size();) {
+        const size_t end = bytes.find("\r\n", start);
+        ASSERT_NE(end, std::string::npos) << "a line without CR LF";
+        lines.push_back(bytes.substr(start, end - start));
+        start = end + 2;
+    }
+    ASSERT_EQ(lines.size(), shown.size() + 1);
+    const std::string header =
+        std::string("=== Daltrix ") + DALTRIX_VERSION + (sizeof(void*) == 8 ? " (x64)" : " (x86)") + " startad ";
+    EXPECT_EQ(lines[0].rfind(header, 0), 0u) << lines[0];
+    wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
+    GetComputerNameW(computer, &length);
+    EXPECT_NE(lines[0].find(" på datorn " + CString(Utf16(computer)).ToUtf8() + " ==="), std::string::npos) << lines[0];
+    for (size_t i = 0; i < shown.size(); ++i)
+        EXPECT_EQ(lines[i + 1], CString(shown[i]).ToUtf8());
 }
 
 // --- the framework's dispatch boundary, on a dialog of the test's own ---------------------

@@ -122,6 +122,31 @@ TEST_F(Win32System, AFileOpenForWritingByOthersCanStillBeRead) {
     EXPECT_EQ(std::string(bytes->begin(), bytes->end()), "[ODBC]\r\n");
 }
 
+// The log file: another program may read it, or append to it, while the tool runs; one that holds
+// it for writing alone keeps the tool out, with the system's words for why.
+TEST_F(Win32System, AnAppendFileSharesReadingAndAppendingAndNamesALock) {
+    const fs::path log = dir / "Daltrix.log";
+    CString error;
+    sys::AppendFile file;
+    ASSERT_TRUE(file.Open(Text(log), error));
+    ASSERT_TRUE(file.Append({'0', '0', '1', '\r', '\n'}, error));
+    {
+        const Handle reader = Hold(log, FILE_SHARE_READ | FILE_SHARE_WRITE);
+        ASSERT_TRUE(reader) << "a reader such as Notepad cannot open the log while the tool runs";
+        ASSERT_TRUE(file.Append({'0', '0', '2', '\r', '\n'}, error));
+    }
+    EXPECT_EQ(Get(log), "001\r\n002\r\n");
+
+    Put(dir / "locked.log", "");
+    const Handle holder = Hold(dir / "locked.log", 0);
+    ASSERT_TRUE(holder);
+    sys::AppendFile second;
+    EXPECT_FALSE(second.Open(Text(dir / "locked.log"), error));
+    const std::string text = error.ToUtf8();
+    EXPECT_FALSE(text.empty());
+    EXPECT_NE(text.back(), '\n') << "the system's text without its line end";
+}
+
 TEST_F(Win32System, WrittenBytesAreNotTranslated) {
     // The caller writes the line ends itself; a text-mode stream would double the CR.
     const std::vector<unsigned char> bytes{'[', 'O', 'D', 'B', 'C', ']', '\r', '\n', '\n', 0x1A, 'x'};
