@@ -19,7 +19,11 @@ struct OdbcHandle {
         if (!SQL_SUCCEEDED(SQLAllocHandle(type, parent, &handle)))
             handle = SQL_NULL_HANDLE;
     }
+    // A connection is disconnected before it is freed, on every path: a driver manager refuses
+    // to free a connected handle, and the driver's session would stay open.
     ~OdbcHandle() {
+        if (connected)
+            SQLDisconnect(handle);
         if (handle != SQL_NULL_HANDLE)
             SQLFreeHandle(type, handle);
     }
@@ -28,6 +32,7 @@ struct OdbcHandle {
 
     SQLSMALLINT type;
     SQLHANDLE handle = SQL_NULL_HANDLE;
+    bool connected = false;
 };
 
 namespace {
@@ -172,6 +177,7 @@ bool CDatabase::OpenEx(const CString& connect, unsigned /*options*/) {
     if (ret == SQL_NO_DATA)
         return false;  // the operator cancelled the driver's login prompt
     Check(ret, *dbc);
+    dbc->connected = true;
     CheckOptional(SQLSetConnectAttrW(dbc->handle, SQL_ATTR_CONNECTION_TIMEOUT, Seconds(kQueryTimeoutSeconds), 0), *dbc);
 
     m_singleByteText = IsOdbc2Driver(*dbc);
@@ -182,8 +188,6 @@ bool CDatabase::OpenEx(const CString& connect, unsigned /*options*/) {
 }
 
 void CDatabase::Close() {
-    if (m_dbc)
-        SQLDisconnect(m_dbc->handle);
     m_dbc.reset();
     m_env.reset();
     m_connect.Clear();

@@ -92,6 +92,33 @@ TEST_F(LegacyDriver, AZeroByteInsideAValueDoesNotCutIt) {
     }
 }
 
+TEST_F(LegacyDriver, AConnectionThatConnectedIsAlwaysDisconnected) {
+    const fs::path counter = dir / "counter.txt";
+    const std::string counted = "Counter=" + counter.string() + ";";
+    {
+        CDatabase closed;
+        ASSERT_TRUE(closed.OpenEx(Connect(counted)));
+        closed.Close();
+        EXPECT_EQ(ReadFile(counter), "connect\ndisconnect\n");
+        CDatabase destroyed;
+        ASSERT_TRUE(destroyed.OpenEx(Connect(counted)));
+    }
+    EXPECT_EQ(ReadFile(counter), "connect\ndisconnect\nconnect\ndisconnect\n");
+
+    // A later step of the open fails after the driver connected.
+    fs::remove(counter);
+    CDatabase failed;
+    EXPECT_THROW(failed.OpenEx(Connect(counted + "ConnectionTimeout=HY000")), CDBException);
+    EXPECT_EQ(ReadFile(counter), "connect\ndisconnect\n");
+
+    // A connect that fails has nothing to disconnect.
+    fs::remove(counter);
+    EXPECT_THROW(
+        failed.OpenEx(CString::FromUtf8("DRIVER=Legacy;Database=" + (dir / "none.txt").string() + ";" + counted)),
+        CDBException);
+    EXPECT_FALSE(fs::exists(counter));
+}
+
 TEST_F(LegacyDriver, StartaListsTheCompaniesThroughATqsysDsnNamingIt) {
     const fs::path install = dir / "Varnik";
     const fs::path program = dir / "Verktyg";
