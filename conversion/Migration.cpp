@@ -74,7 +74,7 @@ bool CDaltrixDlg::MigrateSystemData() {
                          u"select Kontrollsumma, Licensagare, Licensnr, Major, Max_foretag, Max_lontagare, Minor, "
                          u"MultiplaPerioder, Nyckel, Password, Sokvag from TQ_PARAMETRAR",
                          0))
-        throw CDBException(u"Connection not open", u"State:08003", -1);
+        ThrowDBException({{u"08003", u"Connection not open"}});
     if (!parameters.IsEOF()) {
         for (short column = 0; column < kParameterColumns; ++column) {
             CString value;

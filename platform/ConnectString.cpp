@@ -135,13 +135,13 @@ CString ExpandFileDsn(const CString& connect) {
         return connect;
 
     if (sys::PathIsMissing(path) || sys::IsDirectory(path))
-        throw CDBException(CString(u"General error: Invalid file dsn '") + path + u"'", u"State:IM014", -1);
+        ThrowDBException({{u"IM014", CString(u"General error: Invalid file dsn '") + path + u"'"}});
     const auto bytes = sys::ReadWholeFile(path);
     if (!bytes)
-        throw CDBException(CString(u"General error: Unable to read file dsn '") + path + u"'", u"State:IM014", -1);
+        ThrowDBException({{u"IM014", CString(u"General error: Unable to read file dsn '") + path + u"'"}});
     ConnectItems merged = ParseFileDsn(*bytes);
     if (merged.empty())
-        throw CDBException(CString(u"General error: File dsn '") + path + u"' has no [ODBC] items", u"State:IM014", -1);
+        ThrowDBException({{u"IM014", CString(u"General error: File dsn '") + path + u"' has no [ODBC] items"}});
     for (auto& item : merged)
         for (const auto& own : rest)
             if (SameKey(item.first, own.first))
@@ -164,9 +164,9 @@ void RefuseUnusableNames(const CString& connect) {
         CString name = IsBraced(value) ? value.Mid(1, value.GetLength() - 2) : value;
         name.Trim();
         if (driver && name.IsEmpty())
-            throw CDBException(u"Data source name not found and no default driver specified", u"State:IM002", -1);
+            ThrowDBException({{u"IM002", u"Data source name not found and no default driver specified"}});
         if (name.GetLength() > kMaxNameLength)
-            throw driver ? CDBException(u"Driver name too long", u"State:IM011", -1)
-                         : CDBException(u"Data source name too long", u"State:IM010", -1);
+            ThrowDBException({driver ? DiagnosticRecord{u"IM011", u"Driver name too long"}
+                                     : DiagnosticRecord{u"IM010", u"Data source name too long"}});
     }
 }

@@ -38,7 +38,13 @@ TEST_F(LegacyDriver, ATimeoutTheDriverRefusesIsLeftUnsetAndTheWorkGoesOn) {
 
 TEST_F(LegacyDriver, AnyOtherFailureOfATimeoutStillRaises) {
     CDatabase db;
-    EXPECT_THROW(db.OpenEx(Connect("ConnectionTimeout=HY000")), CDBException);
+    try {
+        db.OpenEx(Connect("ConnectionTimeout=HY000"));
+        FAIL() << "no exception";
+    } catch (const CDBException& e) {
+        EXPECT_EQ(e.SqlState(), CString(u"HY000"));
+        EXPECT_EQ(e.m_strError, CString(u"Cannot set the connection timeout"));
+    }
     EXPECT_FALSE(db.IsOpen());
     ASSERT_TRUE(db.OpenEx(Connect("QueryTimeout=HY001")));
     CRecordset rs(&db);

@@ -79,7 +79,7 @@ struct OptionAnswer {
             stored = 0;
             return diag.Fail(state, std::string("Option value changed: ") + option, SQL_SUCCESS_WITH_INFO);
         }
-        return diag.Fail(state, std::string("Driver not capable: ") + option);
+        return diag.Fail(state, std::string("Cannot set the ") + option);
     }
 };
 
