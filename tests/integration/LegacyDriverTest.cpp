@@ -1,6 +1,8 @@
 // The database layer and "Starta" against a driver as old as the ones old system databases sit
 // on: ODBC 2, single-byte entry points only, the timeouts refused.
-#include "support/TestSupport.h"
+#include "support/ConversionBed.h"
+
+#include "CompleteRunLog.h"
 
 #include "platform/headless/HeadlessWindow.h"
 #include "res/resource.h"
@@ -130,7 +132,7 @@ TEST_F(LegacyDriver, StartaListsTheCompaniesThroughATqsysDsnNamingIt) {
     const fs::path program = dir / "Verktyg";
     fs::create_directories(install);
     fs::create_directories(program);
-    WriteLegacyDsn(program / "tqsys.dsn", database, {"PartBytes=0"});
+    WriteLegacyDsn(program / "tqsys.dsn", database);
     DialogFixture f;
     f.PlaceProgram(program);
     f.dlg->m_installDir = WinPath(install);
@@ -141,6 +143,56 @@ TEST_F(LegacyDriver, StartaListsTheCompaniesThroughATqsysDsnNamingIt) {
     ASSERT_EQ(f.dlg->m_companyList.GetItemCount(), 2);
     EXPECT_EQ(f.dlg->m_companyList.GetItemText(0, 0).ToUtf8(), "7");
     EXPECT_EQ(f.dlg->m_companyList.GetItemText(1, 1).ToUtf8(), "Acme AB" + std::string(121, ' '));
+}
+
+// The conversion bed's old system, on the legacy driver as old Windows sites have it: its text
+// in code page 1252, every variant as the oldest drivers behave (parts of a few bytes, the
+// timeouts refused), and its connects counted.
+class LegacyConversion : public ConversionBed {
+protected:
+    void SetUp() override {
+        Prepare();
+        WriteFile(dir / "old.txt",
+                  legacy::DatabaseText(LegacyOldSystem({{"1", "Acme AB", "tq0001.dsn"},
+                                                        {"7", "Bj\xF6rk & S\xF6ner  ", "tq0007.dsn"},
+                                                        {"12", "O'Brien & Co", ""}},
+                                                       {{"4711", "Varnik Demo AB", "1000", "50", "99", "NYCKEL-1", "3",
+                                                         "2", "C:\\Varnik", "pw", "1"}})));
+        WriteLegacyDsn(program / "tqsys.dsn", dir / "old.txt", {"Counter=" + counter.string()});
+    }
+
+    fs::path counter = dir / "counter.txt";
+};
+
+TEST_F(LegacyConversion, ACompleteRunFromAnOldDatabaseOnTheLegacyDriver) {
+    EXPECT_EQ(StartAndConvert("7"), 0);
+    const std::string localDsn = WinPath(program / "tqsys.dsn").ToUtf8();
+    EXPECT_EQ(f.Log(),
+              CompleteRun({"001 Klicka Starta för att påbörja konverteringen",
+                           "002 Startar. För att välja databasserver för Varnik_tqsys väljer du ett aktivt företag i "
+                           "listan nedan.",
+                           "003 Du kan eventuellt behöva logga in.", "004 Hittade en tqsys.dsn som " + localDsn,
+                           "005 Dubbelklicka på ett företags nummer nedan för att välja databasserver för Varnik_tqsys",
+                           "006 Företag 7 är valt", "007 DSN är " + Dsn(7), "008 Server är 127.0.0.1"}));
+    EXPECT_TRUE(headless::TheScreen().stopMessages.empty());
+    EXPECT_EQ(ServerRows("select Nummer, Namn, FileDSN from TQ_FORETAG"),
+              (std::vector<std::string>{"12|O'Brien & Co|", "7|Björk & Söner|tq0007.dsn", "1|Acme AB|tq0001.dsn"}));
+    EXPECT_EQ(ServerRows("select Licensnr, Licensagare, Max_lontagare, Max_foretag, Kontrollsumma, Nyckel, Major, "
+                         "Minor, Sokvag, Password, MultiplaPerioder from TQ_PARAMETRAR"),
+              std::vector<std::string>{"4711|Varnik Demo AB|1000|50|99|NYCKEL-1|3|2|C:\\Varnik|pw|1"});
+
+    // The old database stays open until the tool closes, and is disconnected then.
+    EXPECT_EQ(ReadFile(counter), "connect\n");
+    f.dlg.reset();
+    EXPECT_EQ(ReadFile(counter), "connect\ndisconnect\n");
+}
+
+TEST_F(LegacyConversion, EveryStartaDisconnectsTheConnectionItReplaces) {
+    for (int run = 0; run < 3; ++run)
+        headless::Click(*f.dlg, IDC_START);
+    EXPECT_EQ(f.dlg->m_companyList.GetItemCount(), 3);
+    f.dlg.reset();
+    EXPECT_EQ(ReadFile(counter), "connect\ndisconnect\nconnect\ndisconnect\nconnect\ndisconnect\n");
 }
 
 }  // namespace
