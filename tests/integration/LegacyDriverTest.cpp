@@ -2,8 +2,6 @@
 // on: ODBC 2, single-byte entry points only, the timeouts refused.
 #include "support/ConversionBed.h"
 
-#include "CompleteRunLog.h"
-
 #include "platform/headless/HeadlessWindow.h"
 #include "res/resource.h"
 
@@ -54,25 +52,6 @@ TEST_F(LegacyDriver, AnyOtherFailureOfATimeoutStillRaises) {
     EXPECT_FALSE(rs.IsOpen());
 }
 
-// Every row of the query, as QueryRows gives them, with each field's blank padding cut.
-std::vector<std::string> TrimmedRows(CDatabase& db, const std::string& sql) {
-    auto rows = QueryRows(db, sql);
-    for (auto& row : rows) {
-        std::string trimmed;
-        for (size_t start = 0; start <= row.size();) {
-            size_t end = row.find('|', start);
-            if (end == std::string::npos)
-                end = row.size();
-            std::string field = row.substr(start, end - start);
-            field.erase(field.find_last_not_of(' ') + 1);
-            trimmed += (start ? "|" : "") + field;
-            start = end + 1;
-        }
-        row = trimmed;
-    }
-    return rows;
-}
-
 TEST_F(LegacyDriver, TextHandedOutInPartsArrivesWholeAndPadded) {
     const std::string longName(300, 'L');  // longer than a part of the layer's own
     WriteFile(database, legacy::DatabaseText(LegacyOldSystem(
@@ -95,7 +74,7 @@ TEST_F(LegacyDriver, AZeroByteInsideAValueDoesNotCutIt) {
         SCOPED_TRACE("PartBytes=" + part);
         CDatabase db;
         ASSERT_TRUE(db.OpenEx(Connect("PartBytes=" + part)));
-        EXPECT_EQ(TrimmedRows(db, "select Namn, FileDSN from TQ_FORETAG"),
+        EXPECT_EQ(WithoutPadding(QueryRows(db, "select Namn, FileDSN from TQ_FORETAG")),
                   std::vector<std::string>{withZero + "C|" + withZero});
     }
 }
@@ -166,20 +145,9 @@ protected:
 
 TEST_F(LegacyConversion, ACompleteRunFromAnOldDatabaseOnTheLegacyDriver) {
     EXPECT_EQ(StartAndConvert("7"), 0);
-    const std::string localDsn = WinPath(program / "tqsys.dsn").ToUtf8();
-    EXPECT_EQ(f.Log(),
-              CompleteRun({"001 Klicka Starta för att påbörja konverteringen",
-                           "002 Startar. För att välja databasserver för Varnik_tqsys väljer du ett aktivt företag i "
-                           "listan nedan.",
-                           "003 Du kan eventuellt behöva logga in.", "004 Hittade en tqsys.dsn som " + localDsn,
-                           "005 Dubbelklicka på ett företags nummer nedan för att välja databasserver för Varnik_tqsys",
-                           "006 Företag 7 är valt", "007 DSN är " + Dsn(7), "008 Server är 127.0.0.1"}));
+    EXPECT_EQ(f.Log(), CompleteRunOfCompany7());
     EXPECT_TRUE(headless::TheScreen().stopMessages.empty());
-    EXPECT_EQ(ServerRows("select Nummer, Namn, FileDSN from TQ_FORETAG"),
-              (std::vector<std::string>{"12|O'Brien & Co|", "7|Björk & Söner|tq0007.dsn", "1|Acme AB|tq0001.dsn"}));
-    EXPECT_EQ(ServerRows("select Licensnr, Licensagare, Max_lontagare, Max_foretag, Kontrollsumma, Nyckel, Major, "
-                         "Minor, Sokvag, Password, MultiplaPerioder from TQ_PARAMETRAR"),
-              std::vector<std::string>{"4711|Varnik Demo AB|1000|50|99|NYCKEL-1|3|2|C:\\Varnik|pw|1"});
+    ExpectOldSystemOnServer();
 
     // The old database stays open until the tool closes, and is disconnected then.
     EXPECT_EQ(ReadFile(counter), "connect\n");

@@ -47,18 +47,6 @@ std::string Escape(const std::string& value) {
     return text;
 }
 
-std::vector<std::string> SplitTabs(const std::string& line) {
-    std::vector<std::string> fields;
-    size_t pos = 0;
-    for (;;) {
-        const size_t tab = line.find('\t', pos);
-        fields.push_back(line.substr(pos, tab == std::string::npos ? std::string::npos : tab - pos));
-        if (tab == std::string::npos)
-            return fields;
-        pos = tab + 1;
-    }
-}
-
 bool ReadColumn(std::istringstream& words, Table& table, std::string& error) {
     Column column;
     std::string type;
@@ -79,7 +67,7 @@ bool ReadColumn(std::istringstream& words, Table& table, std::string& error) {
 
 bool ReadRow(const std::string& rest, Table& table, std::string& error) {
     std::vector<Cell> row;
-    for (const auto& field : SplitTabs(rest)) {
+    for (const auto& field : Split(rest, '\t')) {
         if (field == kNull) {
             row.emplace_back();
             continue;
@@ -99,6 +87,18 @@ bool ReadRow(const std::string& rest, Table& table, std::string& error) {
 }
 
 }  // namespace
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    size_t pos = 0;
+    for (;;) {
+        const size_t end = text.find(separator, pos);
+        parts.push_back(text.substr(pos, end == std::string::npos ? std::string::npos : end - pos));
+        if (end == std::string::npos)
+            return parts;
+        pos = end + 1;
+    }
+}
 
 std::optional<std::vector<Table>> ReadDatabase(const std::string& path, std::string& error) {
     std::ifstream in(path, std::ios::binary);

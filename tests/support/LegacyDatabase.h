@@ -34,6 +34,9 @@ struct Table {
     std::vector<std::vector<Cell>> rows;
 };
 
+// The parts of the text between the separators.
+std::vector<std::string> Split(const std::string& text, char separator);
+
 // The tables of the file, or none with the reason in `error`.
 std::optional<std::vector<Table>> ReadDatabase(const std::string& path, std::string& error);
 

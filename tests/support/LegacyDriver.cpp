@@ -181,18 +181,6 @@ std::string CellText(const Column& column, const std::string& value) {
     return value;
 }
 
-std::vector<std::string> SplitList(const std::string& text) {
-    std::vector<std::string> parts;
-    size_t pos = 0;
-    for (;;) {
-        const size_t comma = text.find(',', pos);
-        parts.push_back(Trim(text.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos)));
-        if (comma == std::string::npos)
-            return parts;
-        pos = comma + 1;
-    }
-}
-
 // "select a, b from T": the only statement an old system database is asked here.
 SQLRETURN Prepare(Statement& stmt, const std::string& sql) {
     const std::string upper = Upper(sql);
@@ -206,7 +194,8 @@ SQLRETURN Prepare(Statement& stmt, const std::string& sql) {
     if (table == tables.end())
         return stmt.diag.Fail("S0002", "Table not found: " + Trim(sql.substr(from + 6)));
     std::vector<size_t> columns;
-    for (const auto& name : SplitList(sql.substr(7, from - 7))) {
+    for (const auto& item : legacy::Split(sql.substr(7, from - 7), ',')) {
+        const std::string name = Trim(item);
         const auto column = std::find_if(table->columns.begin(), table->columns.end(),
                                          [&](const Column& c) { return Upper(c.name) == Upper(name); });
         if (column == table->columns.end())

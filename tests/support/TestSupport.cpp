@@ -246,6 +246,18 @@ std::vector<std::string> QueryRows(CDatabase& db, const std::string& sql) {
     return rows;
 }
 
+std::vector<std::string> WithoutPadding(std::vector<std::string> rows) {
+    for (auto& row : rows) {
+        const auto fields = legacy::Split(row, '|');
+        row.clear();
+        for (size_t i = 0; i < fields.size(); ++i) {
+            const size_t end = fields[i].find_last_not_of(' ');
+            row += (i ? "|" : "") + fields[i].substr(0, end == std::string::npos ? 0 : end + 1);
+        }
+    }
+    return rows;
+}
+
 DialogFixture::DialogFixture() : dlg(std::make_unique<CDaltrixDlg>()) {
     posix_host::SetAdministrator(true);
     headless::TheScreen() = {};

@@ -100,6 +100,8 @@ private:
 
 // All rows of a query as text, each row's fields joined with "|"; NULL as "<NULL>".
 std::vector<std::string> QueryRows(CDatabase& db, const std::string& sql);
+// The rows with the trailing blanks of each field cut.
+std::vector<std::string> WithoutPadding(std::vector<std::string> rows);
 
 // The main dialog as shown, with its program folder and installation folder set.
 struct DialogFixture {
