@@ -2,8 +2,6 @@
 // tqsys.dsn, the company's server the SQL Server stand-in through FreeTDS.
 #include "support/ConversionBed.h"
 
-#include "CompleteRunLog.h"
-
 using namespace testing_support;
 
 namespace {
