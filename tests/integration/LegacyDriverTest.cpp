@@ -14,7 +14,7 @@ namespace {
 class LegacyDriver : public ::testing::Test {
 protected:
     void SetUp() override {
-        WriteFile(database, legacy::DatabaseText(LegacyOldSystem(
+        WriteFile(database, legacy::DatabaseText(legacy::OldSystem(
                                 {{"1", "Acme AB", "tq0001.dsn"}, {"7", "Björk & Söner", "tq0007.dsn"}}, {})));
     }
 
@@ -54,7 +54,7 @@ TEST_F(LegacyDriver, AnyOtherFailureOfATimeoutStillRaises) {
 
 TEST_F(LegacyDriver, TextHandedOutInPartsArrivesWholeAndPadded) {
     const std::string longName(300, 'L');  // longer than a part of the layer's own
-    WriteFile(database, legacy::DatabaseText(LegacyOldSystem(
+    WriteFile(database, legacy::DatabaseText(legacy::OldSystem(
                             {{"1", "Bj\xF6rk & S\xF6ner \x80", "tq0001.dsn"}, {"2", longName, legacy::Cell()}}, {})));
     for (const std::string part : {"1", "3", "7", "0"}) {
         SCOPED_TRACE("PartBytes=" + part);
@@ -69,7 +69,7 @@ TEST_F(LegacyDriver, TextHandedOutInPartsArrivesWholeAndPadded) {
 
 TEST_F(LegacyDriver, AZeroByteInsideAValueDoesNotCutIt) {
     const std::string withZero("A\0B", 3);
-    WriteFile(database, legacy::DatabaseText(LegacyOldSystem({{"1", withZero + "C", withZero}}, {})));
+    WriteFile(database, legacy::DatabaseText(legacy::OldSystem({{"1", withZero + "C", withZero}}, {})));
     for (const std::string part : {"2", "0"}) {
         SCOPED_TRACE("PartBytes=" + part);
         CDatabase db;
@@ -131,12 +131,7 @@ class LegacyConversion : public ConversionBed {
 protected:
     void SetUp() override {
         Prepare();
-        WriteFile(dir / "old.txt",
-                  legacy::DatabaseText(LegacyOldSystem({{"1", "Acme AB", "tq0001.dsn"},
-                                                        {"7", "Bj\xF6rk & S\xF6ner  ", "tq0007.dsn"},
-                                                        {"12", "O'Brien & Co", ""}},
-                                                       {{"4711", "Varnik Demo AB", "1000", "50", "99", "NYCKEL-1", "3",
-                                                         "2", "C:\\Varnik", "pw", "1"}})));
+        WriteFile(dir / "old.txt", legacy::DatabaseText(legacy::SiteOldSystem()));
         WriteLegacyDsn(program / "tqsys.dsn", dir / "old.txt", {"Counter=" + counter.string()});
     }
 

@@ -100,6 +100,25 @@ std::vector<std::string> Split(const std::string& text, char separator) {
     }
 }
 
+std::vector<Table> OldSystem(const Rows& companies, const Rows& parameters) {
+    const auto integer = [](const char* name) { return Column{name, ColumnType::Integer, 0}; };
+    const auto text = [](const char* name, size_t size) { return Column{name, ColumnType::Char, size}; };
+    return {
+        {"TQ_FORETAG", {integer("Nummer"), text("Namn", 128), text("FileDSN", 255)}, companies},
+        {"TQ_PARAMETRAR",
+         {integer("Licensnr"), text("Licensagare", 255), integer("Max_lontagare"), integer("Max_foretag"),
+          integer("Kontrollsumma"), text("Nyckel", 64), integer("Major"), integer("Minor"), text("Sokvag", 255),
+          text("Password", 64), integer("MultiplaPerioder")},
+         parameters},
+    };
+}
+
+std::vector<Table> SiteOldSystem() {
+    return OldSystem(
+        {{"1", "Acme AB", "tq0001.dsn"}, {"7", "Bj\xF6rk & S\xF6ner  ", "tq0007.dsn"}, {"12", "O'Brien & Co", ""}},
+        {{"4711", "Varnik Demo AB", "1000", "50", "99", "NYCKEL-1", "3", "2", "C:\\Varnik", "pw", "1"}});
+}
+
 std::optional<std::vector<Table>> ReadDatabase(const std::string& path, std::string& error) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {

@@ -109,21 +109,6 @@ void WriteSqliteDsn(const fs::path& dsnFile, const fs::path& database) {
     WriteFile(dsnFile, "[ODBC]\r\nDRIVER=SQLite3\r\nDatabase=" + database.string() + "\r\n");
 }
 
-std::vector<legacy::Table> LegacyOldSystem(const LegacyRows& companies, const LegacyRows& parameters) {
-    using legacy::Column;
-    using legacy::ColumnType;
-    const auto integer = [](const char* name) { return Column{name, ColumnType::Integer, 0}; };
-    const auto text = [](const char* name, size_t size) { return Column{name, ColumnType::Char, size}; };
-    return {
-        {"TQ_FORETAG", {integer("Nummer"), text("Namn", 128), text("FileDSN", 255)}, companies},
-        {"TQ_PARAMETRAR",
-         {integer("Licensnr"), text("Licensagare", 255), integer("Max_lontagare"), integer("Max_foretag"),
-          integer("Kontrollsumma"), text("Nyckel", 64), integer("Major"), integer("Minor"), text("Sokvag", 255),
-          text("Password", 64), integer("MultiplaPerioder")},
-         parameters},
-    };
-}
-
 void WriteLegacyDsn(const fs::path& dsnFile, const fs::path& database, const std::vector<std::string>& variants) {
     std::string text = "[ODBC]\r\nDRIVER=Legacy\r\nDatabase=" + database.string() + "\r\n";
     for (const auto& variant : variants)

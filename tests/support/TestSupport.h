@@ -57,9 +57,6 @@ enum class OldColumns { Typed, Untyped };
 std::vector<std::string> OldSystemTables(OldColumns columns = OldColumns::Typed);
 void WriteSqliteDsn(const fs::path& dsnFile, const fs::path& database);
 
-// The old system's two tables as the legacy test driver serves them, typed as OldSystemTables'.
-using LegacyRows = std::vector<std::vector<legacy::Cell>>;
-std::vector<legacy::Table> LegacyOldSystem(const LegacyRows& companies, const LegacyRows& parameters);
 // A file DSN naming the legacy driver, its database and the variants ("Key=Value" lines).
 void WriteLegacyDsn(const fs::path& dsnFile, const fs::path& database, const std::vector<std::string>& variants = {});
 
