@@ -5,11 +5,24 @@
 #include "platform/headless/HeadlessWindow.h"
 #include "res/resource.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 using namespace testing_support;
 
 namespace {
+
+TEST(LegacyDriverLibrary, HasTheOdbc2HandleFunctionsAndNoWideEntryPoints) {
+    void* const library = ::dlopen(DALTRIX_LEGACY_DRIVER, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(library, nullptr) << ::dlerror();
+    for (const char* present : {"SQLAllocEnv", "SQLAllocConnect", "SQLAllocStmt", "SQLError", "SQLDriverConnect",
+                                "SQLExecDirect", "SQLGetData", "SQLGetInfo"})
+        EXPECT_NE(::dlsym(library, present), nullptr) << present;
+    for (const char* absent : {"SQLAllocHandle", "SQLGetDiagRec", "SQLDriverConnectW", "SQLExecDirectW",
+                               "SQLGetDiagRecW", "SQLGetInfoW", "SQLSetConnectAttrW", "SQLSetStmtAttrW", "SQLErrorW"})
+        EXPECT_EQ(::dlsym(library, absent), nullptr) << absent;
+    ::dlclose(library);
+}
 
 class LegacyDriver : public ::testing::Test {
 protected:
