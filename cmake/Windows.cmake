@@ -114,38 +114,61 @@ if(NOT CMAKE_CROSSCOMPILING)
 endif()
 
 # Cross-built: the programs run under Wine, in a prefix of the build tree's own that one test
-# prepares and another ends. Only the 64-bit build runs here: Debian's Wine is 64-bit only.
+# prepares and another ends; the x86 build's prefix is a win32 one, the x64 build's a win64 one.
 find_program(DALTRIX_WINE wine)
-if(DALTRIX_WINE AND DALTRIX_MANIFEST_ARCH STREQUAL "amd64")
-  set(DALTRIX_WINE_RUN ${CMAKE_SOURCE_DIR}/tools/wine-run.sh)
-  set(DALTRIX_WINE_ENV "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix")
+if(NOT DALTRIX_WINE)
+  return()
+endif()
+if(DALTRIX_MANIFEST_ARCH STREQUAL "amd64")
+  set(DALTRIX_WINEARCH win64)
+else()
+  set(DALTRIX_WINEARCH win32)
+endif()
+set(DALTRIX_WINE_RUN ${CMAKE_SOURCE_DIR}/tools/wine-run.sh)
 
-  add_test(NAME wine_prefix_start COMMAND ${DALTRIX_WINE_RUN} --start)
-  set_tests_properties(wine_prefix_start PROPERTIES
-    FIXTURES_SETUP wine ENVIRONMENT "${DALTRIX_WINE_ENV}" TIMEOUT 300)
-  add_test(NAME wine_prefix_stop COMMAND ${DALTRIX_WINE_RUN} --stop)
-  set_tests_properties(wine_prefix_stop PROPERTIES
-    FIXTURES_CLEANUP wine ENVIRONMENT "${DALTRIX_WINE_ENV}" TIMEOUT 60)
+# A prefix of its own for the tests that require `fixture`, started first and ended last.
+function(daltrix_wine_prefix fixture prefix winearch)
+  set(environment "WINEPREFIX=${prefix};WINEARCH=${winearch}")
+  add_test(NAME ${fixture}_prefix_start COMMAND ${DALTRIX_WINE_RUN} --start)
+  set_tests_properties(${fixture}_prefix_start PROPERTIES
+    FIXTURES_SETUP ${fixture} ENVIRONMENT "${environment}" TIMEOUT 300)
+  add_test(NAME ${fixture}_prefix_stop COMMAND ${DALTRIX_WINE_RUN} --stop)
+  set_tests_properties(${fixture}_prefix_stop PROPERTIES
+    FIXTURES_CLEANUP ${fixture} ENVIRONMENT "${environment}" TIMEOUT 60)
+  set(DALTRIX_WINE_ENV "${environment}" PARENT_SCOPE)
+endfunction()
 
-  foreach(program system_win32_test dialog_win32_test)
-    add_test(NAME ${program} COMMAND ${DALTRIX_WINE_RUN} $<TARGET_FILE:${program}>)
-    set_tests_properties(${program} PROPERTIES
-      FIXTURES_REQUIRED wine ENVIRONMENT "${DALTRIX_WINE_ENV}" TIMEOUT 300)
-  endforeach()
+daltrix_wine_prefix(wine ${CMAKE_BINARY_DIR}/wineprefix ${DALTRIX_WINEARCH})
+foreach(program system_win32_test dialog_win32_test)
+  add_test(NAME ${program} COMMAND ${DALTRIX_WINE_RUN} $<TARGET_FILE:${program}>)
+  set_tests_properties(${program} PROPERTIES
+    FIXTURES_REQUIRED wine ENVIRONMENT "${DALTRIX_WINE_ENV}" TIMEOUT 300)
+endforeach()
 
-  # A prefix, a layout and a stand-in of its own: the conversion changes the installation folder
-  # and the server, which no other test should see.
-  if(DALTRIX_BASH)
-    add_test(NAME conversion_win32_test
-      COMMAND ${DALTRIX_BASH} ${DALTRIX_WINDOWS_TESTS}/run_conversion_test.sh
-        $<TARGET_FILE:conversion_win32_test> ${CMAKE_BINARY_DIR}/conversion-test)
-    set_tests_properties(conversion_win32_test PROPERTIES TIMEOUT 600)
-  endif()
-  if(DALTRIX_BASH AND DALTRIX_NATIVE_BUILD_DIR)
-    add_test(NAME legacy_win32_test
-      COMMAND ${DALTRIX_BASH} ${DALTRIX_WINDOWS_TESTS}/run_conversion_test.sh
-        $<TARGET_FILE:legacy_win32_test> ${CMAKE_BINARY_DIR}/legacy-test)
-    set_tests_properties(legacy_win32_test PROPERTIES TIMEOUT 600
-      ENVIRONMENT "DALTRIX_LEGACY_DRIVER=${DALTRIX_NATIVE_BUILD_DIR}/tests/liblegacy_driver.so")
-  endif()
+# The x86 build on a 64-bit Windows (WoW64) has a 64-bit registry view beside its own, where a
+# driver only 64-bit programs see can be installed: the installed-driver tests once more there.
+if(DALTRIX_WINEARCH STREQUAL "win32")
+  daltrix_wine_prefix(wine_wow64 ${CMAKE_BINARY_DIR}/wineprefix-wow64 win64)
+  add_test(NAME system_win32_test_wow64
+    COMMAND ${DALTRIX_WINE_RUN} $<TARGET_FILE:system_win32_test> --gtest_filter=Win32OdbcDrivers.*)
+  set_tests_properties(system_win32_test_wow64 PROPERTIES
+    FIXTURES_REQUIRED wine_wow64 ENVIRONMENT "${DALTRIX_WINE_ENV}" TIMEOUT 300)
+endif()
+
+# A prefix, a layout and a stand-in of its own: the conversion changes the installation folder
+# and the server, which no other test should see.
+if(DALTRIX_BASH)
+  add_test(NAME conversion_win32_test
+    COMMAND ${DALTRIX_BASH} ${DALTRIX_WINDOWS_TESTS}/run_conversion_test.sh
+      $<TARGET_FILE:conversion_win32_test> ${CMAKE_BINARY_DIR}/conversion-test)
+  set_tests_properties(conversion_win32_test PROPERTIES TIMEOUT 600)
+endif()
+
+# The legacy driver is a library of this 64-bit host: only the x64 build's Wine can load it.
+if(DALTRIX_BASH AND DALTRIX_NATIVE_BUILD_DIR AND DALTRIX_WINEARCH STREQUAL "win64")
+  add_test(NAME legacy_win32_test
+    COMMAND ${DALTRIX_BASH} ${DALTRIX_WINDOWS_TESTS}/run_conversion_test.sh
+      $<TARGET_FILE:legacy_win32_test> ${CMAKE_BINARY_DIR}/legacy-test)
+  set_tests_properties(legacy_win32_test PROPERTIES TIMEOUT 600
+    ENVIRONMENT "DALTRIX_LEGACY_DRIVER=${DALTRIX_NATIVE_BUILD_DIR}/tests/liblegacy_driver.so")
 endif()

@@ -7,7 +7,7 @@
 namespace {
 
 bool SameKey(const CString& a, const CString& b) {
-    return CString(a).MakeUpper() == CString(b).MakeUpper();
+    return a.CompareNoCase(b) == 0;
 }
 
 // The file's text: UTF-16 with its byte-order mark, UTF-8 (with or without one), else the
@@ -94,6 +94,13 @@ CString JoinConnectString(const ConnectItems& items) {
     return out;
 }
 
+std::optional<CString> ItemValue(const ConnectItems& items, const CString& key) {
+    for (const auto& [itemKey, value] : items)
+        if (SameKey(itemKey, key))
+            return value;
+    return std::nullopt;
+}
+
 ConnectItems ParseFileDsn(const std::vector<unsigned char>& bytes) {
     const CString text = DecodeFileText(bytes);
     ConnectItems items;
@@ -156,13 +163,33 @@ CString ExpandFileDsn(const CString& connect) {
     return JoinConnectString(merged);
 }
 
+namespace {
+
+// A DRIVER or DSN value as the name it stands for: out of its braces, "}}" read as "}", trimmed.
+CString NameOf(const CString& value) {
+    CString name = value;
+    if (IsBraced(value)) {
+        name = value.Mid(1, value.GetLength() - 2);
+        name.Replace(u"}}", u"}");
+    }
+    return name.Trim();
+}
+
+}  // namespace
+
+CString DriverName(const CString& connect) {
+    for (const auto& [key, value] : ParseConnectString(connect))
+        if (SameKey(key, u"DRIVER"))
+            return NameOf(value);
+    return CString();
+}
+
 void RefuseUnusableNames(const CString& connect) {
     for (const auto& [key, value] : ParseConnectString(connect)) {
         const bool driver = SameKey(key, u"DRIVER");
         if (!driver && !SameKey(key, u"DSN"))
             continue;
-        CString name = IsBraced(value) ? value.Mid(1, value.GetLength() - 2) : value;
-        name.Trim();
+        const CString name = NameOf(value);
         if (driver && name.IsEmpty())
             ThrowDBException({{u"IM002", u"Data source name not found and no default driver specified"}});
         if (name.GetLength() > kMaxNameLength)

@@ -2,6 +2,7 @@
 
 #include "AnsiText.h"
 #include "ConnectString.h"
+#include "WrongBuild.h"
 
 #include "platform/OdbcApi.h"
 
@@ -81,10 +82,15 @@ void Check(SQLRETURN ret, const OdbcHandle& on) {
         ThrowDBException(ReadDiagnostics(on), ret);
 }
 
-// Where every connect that failed raises: the driver manager's and the driver's records.
-[[noreturn]] void ThrowConnectFailure(const OdbcHandle& dbc, SQLRETURN ret) {
-    auto records = ReadDiagnostics(dbc);
-    ThrowDBException(std::move(records), ret);
+// Where every connect that failed raises: the driver manager's and the driver's records, ending
+// with the build to take when the driver `connect` names is installed only for the other one.
+[[noreturn]] void ThrowConnectFailure(const OdbcHandle& dbc, SQLRETURN ret, const CString& connect) {
+    try {
+        ThrowDBException(ReadDiagnostics(dbc), ret);
+    } catch (CDBException& error) {
+        AddWrongBuildHint(error, connect);
+        throw;
+    }
 }
 
 // The states in which a driver turns down an optional feature rather than fails: it lacks the
@@ -154,7 +160,7 @@ bool CDatabase::OpenEx(const CString& connect, unsigned /*options*/) {
     if (ret == SQL_NO_DATA)
         return false;  // the operator cancelled the driver's login prompt
     if (!SQL_SUCCEEDED(ret))
-        ThrowConnectFailure(*dbc, ret);
+        ThrowConnectFailure(*dbc, ret, expanded);
     dbc->connected = true;
     CheckOptional(SQLSetConnectAttrW(dbc->handle, SQL_ATTR_CONNECTION_TIMEOUT, Seconds(kQueryTimeoutSeconds), 0), *dbc);
 

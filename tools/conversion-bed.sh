@@ -1,7 +1,7 @@
 # Sourced by the scripts that run whole conversions under Wine: a SQL Server stand-in of their
 # own behind the company DSNs, and the demo installation laid out in their prefix with the
 # program that converts in C:\Verktyg\. The caller sets WINEPREFIX and starts it (wine-env.sh).
-#   bed_standin_start DIR              a fresh stand-in with its data in DIR; prints its port
+#   bed_standin_start DIR [OPTIONS]    a fresh stand-in with its data in DIR; prints its port
 #   bed_standin_stop DIR
 #   bed_layout PROGRAM.exe PORT DIR    the demo installation (what an earlier run converted goes
 #                                      first), its old system database and ODBC drivers in DIR,
@@ -15,7 +15,9 @@ bed_login=varnik:Demo-Losen-2026
 bed_standin_start() {
     "$bed_top/tools/standin.sh" stop "$1"
     rm -rf "$1"
-    "$bed_top/tools/standin.sh" start "$1" --login "$bed_login"
+    local dir=$1
+    shift
+    "$bed_top/tools/standin.sh" start "$dir" --login "$bed_login" "$@"
 }
 
 bed_standin_stop() {

@@ -1,6 +1,8 @@
 // The database layer against the real SQLite3 ODBC driver, reached through file DSNs.
 #include "support/TestSupport.h"
 
+#include "platform/WrongBuild.h"
+
 #include <gtest/gtest.h>
 
 using namespace testing_support;
@@ -113,6 +115,23 @@ TEST_F(SqliteDatabase, UnknownDriverIsReportedByTheDriverManager) {
     } catch (const CDBException& e) {
         EXPECT_EQ(e.m_strError.Find(u"["), -1) << e.m_strError.ToUtf8();
         EXPECT_FALSE(e.m_strError.IsEmpty());
+        EXPECT_TRUE(IsDriverNotFound(e)) << e.m_strStateNativeOrigin.ToUtf8();
+        // One driver list serves every program here: no build to recommend.
+        EXPECT_EQ(e.m_strError.Find(u"drivrutinen"), -1) << e.m_strError.ToUtf8();
+    }
+    EXPECT_FALSE(db.IsOpen());
+}
+
+TEST_F(SqliteDatabase, ADriverWhoseLibraryIsMissingCountsAsNotFound) {
+    // What a driver registered for another architecture's driver manager looks like here.
+    CDatabase db;
+    const std::string missing = (dir / "libnosuchodbc.so").string();
+    try {
+        db.OpenEx(CString::FromUtf8("DRIVER=" + missing + ";"));
+        FAIL() << "no exception";
+    } catch (const CDBException& e) {
+        EXPECT_NE(e.m_strError.Find(u"Can't open lib"), -1) << e.m_strError.ToUtf8();
+        EXPECT_TRUE(IsDriverNotFound(e)) << e.m_strStateNativeOrigin.ToUtf8();
     }
     EXPECT_FALSE(db.IsOpen());
 }

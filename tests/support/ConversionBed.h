@@ -78,7 +78,7 @@ protected:
                   std::vector<std::string>{"4711|Varnik Demo AB|1000|50|99|NYCKEL-1|3|2|C:\\Varnik|pw|1"});
     }
 
-    // The whole log of "Starta" and a complete run for company 7.
+    // The whole log of "Starta" and a complete run for company 7, of the bed's three companies.
     std::vector<std::string> CompleteRunOfCompany7() const {
         return CompleteRun(
             {"001 Klicka Starta för att påbörja konverteringen",
@@ -87,7 +87,8 @@ protected:
              "003 Du kan eventuellt behöva logga in.",
              "004 Hittade en tqsys.dsn som " + WinPath(program / "tqsys.dsn").ToUtf8(),
              "005 Dubbelklicka på ett företags nummer nedan för att välja databasserver för Varnik_tqsys",
-             "006 Företag 7 är valt", "007 DSN är " + Dsn(7), "008 Server är 127.0.0.1"});
+             "006 Företag 7 är valt", "007 DSN är " + Dsn(7), "008 Server är 127.0.0.1"},
+            3);
     }
 
     void Direct(const std::vector<std::string>& statements) {

@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "platform/QueryRows.h"
+
 #include "platform/headless/HeadlessWindow.h"
 #include "platform/posix/PosixHost.h"
 
@@ -25,11 +27,12 @@ namespace testing_support {
 TestOdbcDrivers::TestOdbcDrivers() : m_dir(fs::temp_directory_path() / ("daltrix-odbc-" + std::to_string(::getpid()))) {
     fs::create_directories(m_dir);
     const std::string lib = "/usr/lib/x86_64-linux-gnu/odbc/";
-    WriteFile(m_dir / "odbcinst.ini", "[SQLite3]\nDriver=" + lib + "libsqlite3odbc.so\n\n[SQL Server]\nDriver=" + lib +
-                                          "libtdsodbc.so\n\n[ODBC Driver 17 for SQL Server]\nDriver=" + lib +
-                                          "libtdsodbc.so\n\n[FreeTDS]\nDriver=" + lib +
-                                          "libtdsodbc.so\n\n[Avbruten]\nDriver=" + DALTRIX_CANCEL_DRIVER +
-                                          "\n\n[Legacy]\nDriver=" + DALTRIX_LEGACY_DRIVER + "\n");
+    std::string drivers = "[SQLite3]\nDriver=" + lib + "libsqlite3odbc.so\n\n[FreeTDS]\nDriver=" + lib +
+                          "libtdsodbc.so\n\n[Avbruten]\nDriver=" + DALTRIX_CANCEL_DRIVER +
+                          "\n\n[Legacy]\nDriver=" + DALTRIX_LEGACY_DRIVER + "\n";
+    for (const char* name : kSqlServerDriverNames)
+        drivers += std::string("\n[") + name + "]\nDriver=" + lib + "libtdsodbc.so\n";
+    WriteFile(m_dir / "odbcinst.ini", drivers);
     WriteFile(m_dir / "odbc.ini", "");
     ::setenv("ODBCSYSINI", m_dir.c_str(), 1);
     ::setenv("ODBCINI", (m_dir / "odbc.ini").c_str(), 1);
@@ -217,15 +220,10 @@ void StandIn::WriteCompanyDsn(const fs::path& dsnFile, const std::string& user, 
 
 std::vector<std::string> QueryRows(CDatabase& db, const std::string& sql) {
     std::vector<std::string> rows;
-    CRecordset rs(&db);
-    rs.Open(CRecordset::snapshot, CString::FromUtf8(sql));
-    for (; !rs.IsEOF(); rs.MoveNext()) {
+    for (const Row& fields : ::QueryRows(db, CString::FromUtf8(sql))) {
         std::string row;
-        for (short c = 0; c < rs.GetODBCFieldCount(); ++c) {
-            CString value;
-            const bool present = rs.GetFieldValueOrNull(c, value);
-            row += (c ? "|" : "") + (present ? value.ToUtf8() : std::string("<NULL>"));
-        }
+        for (size_t c = 0; c < fields.size(); ++c)
+            row += (c ? "|" : "") + (fields[c] ? fields[c]->ToUtf8() : std::string("<NULL>"));
         rows.push_back(row);
     }
     return rows;

@@ -13,6 +13,18 @@ namespace fs = std::filesystem;
 
 namespace testing_support {
 
+// Every name Microsoft's SQL Server drivers have had; the tests register FreeTDS under each.
+inline constexpr const char* kSqlServerDriverNames[] = {
+    "SQL Server",
+    "SQL Native Client",
+    "SQL Server Native Client 10.0",
+    "SQL Server Native Client 11.0",
+    "ODBC Driver 11 for SQL Server",
+    "ODBC Driver 13 for SQL Server",
+    "ODBC Driver 17 for SQL Server",
+    "ODBC Driver 18 for SQL Server",
+};
+
 // While alive, unixODBC finds the drivers of the tests' own: SQLite3, FreeTDS under the names a
 // company DSN may give it, a driver whose connect reports a cancelled login prompt, and the
 // legacy driver (LegacyDriver.cpp) as "Legacy".
