@@ -19,8 +19,11 @@ CString DecodeFileText(const std::vector<unsigned char>& bytes) {
             text += static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
         return CString(std::move(text));
     }
-    const size_t bom = (bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) ? 3 : 0;
-    return DecodeUtf8Or1252(std::string_view(reinterpret_cast<const char*>(bytes.data()) + bom, bytes.size() - bom));
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    const size_t bom = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+    if (auto utf8 = CString::FromValidUtf8(text.substr(bom)))
+        return std::move(*utf8);
+    return Decode1252(text);
 }
 
 // A value that already stands in braces: "{", then text in which every "}" is doubled, then "}".
