@@ -156,15 +156,20 @@ std::optional<std::vector<Table>> ReadDatabase(const std::string& path, std::str
 std::string DatabaseText(const std::vector<Table>& tables) {
     std::string text;
     for (const auto& table : tables) {
-        text += "table " + table.name + "\n";
-        for (const auto& column : table.columns)
-            text += "column " + column.name +
-                    (column.type == ColumnType::Char ? " char " + std::to_string(column.size) : " integer") + "\n";
+        text.append("table ").append(table.name).append("\n");
+        for (const auto& column : table.columns) {
+            text.append("column ").append(column.name);
+            if (column.type == ColumnType::Char)
+                text.append(" char ").append(std::to_string(column.size));
+            else
+                text.append(" integer");
+            text.append("\n");
+        }
         for (const auto& row : table.rows) {
-            text += "row ";
+            text.append("row ");
             for (size_t i = 0; i < row.size(); ++i)
-                text += (i ? "\t" : "") + (row[i] ? Escape(*row[i]) : std::string(kNull));
-            text += "\n";
+                text.append(i ? "\t" : "").append(row[i] ? Escape(*row[i]) : std::string(kNull));
+            text.append("\n");
         }
     }
     return text;
