@@ -3,6 +3,7 @@
 #include "AboutDlg.h"
 #include "LogFormats.h"
 
+#include "platform/PaintPacing.h"
 #include "res/resource.h"
 
 namespace {
@@ -89,6 +90,11 @@ void CDaltrixDlg::AddLog(const char16_t* format, const std::vector<CString::Form
     m_logList.PaintNewRows();
     if (fileLost)
         AddLog(logfmt::kCannotSaveLog, {m_logFile.Path(), *fileLost});
+}
+
+void CDaltrixDlg::PrepareLoginPrompt(CDatabase& database) {
+    PaintPacing::ReleaseAll();
+    database.SetPromptOwner(wnd::PromptOwner());
 }
 
 void CDaltrixDlg::OnSysCommand(unsigned id, std::intptr_t /*lParam*/) {

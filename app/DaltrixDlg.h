@@ -20,6 +20,9 @@ public:
 
     // The one way a numbered line reaches the log.
     void AddLog(const char16_t* format, const std::vector<CString::FormatArg>& args = {});
+    // Before a connection opens: its driver may prompt for a login, which belongs to this dialog
+    // and which the operator answers with the log in view as it stands.
+    void PrepareLoginPrompt(CDatabase& database);
 
     // Window messages (app/)
     bool OnInitDialog() override;

@@ -98,6 +98,15 @@ target_include_directories(conversion_win32_test PRIVATE ${CMAKE_SOURCE_DIR}/tes
 target_link_libraries(conversion_win32_test PRIVATE daltrix_dialog_driver daltrix daltrix_resources GTest::gtest_main
   ws2_32)
 
+# "Starta" and a whole conversion with the old system database on the legacy test driver, which
+# the native build makes: Wine's odbc32 loads unixODBC, and with it that driver, inside the Wine
+# process.
+add_executable(legacy_win32_test ${DALTRIX_WINDOWS_TESTS}/legacy_win32_test.cpp
+  ${CMAKE_SOURCE_DIR}/tests/support/LegacyDatabase.cpp)
+target_include_directories(legacy_win32_test PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+target_link_libraries(legacy_win32_test PRIVATE daltrix_dialog_driver daltrix daltrix_resources GTest::gtest_main)
+set(DALTRIX_NATIVE_BUILD_DIR "" CACHE PATH "A native build of this tree, whose legacy test driver the Wine tests load")
+
 if(NOT CMAKE_CROSSCOMPILING)
   foreach(program system_win32_test dialog_win32_test)
     add_test(NAME ${program} COMMAND ${program})
@@ -154,4 +163,13 @@ if(DALTRIX_BASH)
     COMMAND ${DALTRIX_BASH} ${DALTRIX_WINDOWS_TESTS}/run_conversion_test.sh
       $<TARGET_FILE:conversion_win32_test> ${CMAKE_BINARY_DIR}/conversion-test)
   set_tests_properties(conversion_win32_test PROPERTIES TIMEOUT 600)
+endif()
+
+# The legacy driver is a library of this 64-bit host: only the x64 build's Wine can load it.
+if(DALTRIX_BASH AND DALTRIX_NATIVE_BUILD_DIR AND DALTRIX_WINEARCH STREQUAL "win64")
+  add_test(NAME legacy_win32_test
+    COMMAND ${DALTRIX_BASH} ${DALTRIX_WINDOWS_TESTS}/run_conversion_test.sh
+      $<TARGET_FILE:legacy_win32_test> ${CMAKE_BINARY_DIR}/legacy-test)
+  set_tests_properties(legacy_win32_test PROPERTIES TIMEOUT 600
+    ENVIRONMENT "DALTRIX_LEGACY_DRIVER=${DALTRIX_NATIVE_BUILD_DIR}/tests/liblegacy_driver.so")
 endif()

@@ -12,6 +12,7 @@ bool CDaltrixDlg::AnalyzeCompanyConnection() {
     // A repeated run gets a fresh connection instead of a second open on the first one.
     m_serverDb.Close();
     bool opened = false;
+    PrepareLoginPrompt(m_serverDb);
     try {
         opened = m_serverDb.OpenEx(m_companyConnect, 0);
     } catch (const CException& e) {

@@ -100,7 +100,7 @@ void ReopenInSystemDatabase(CDatabase& server) {
     const CString connect = server.GetConnect();
     server.Close();
     if (!server.OpenEx(connect, 0))
-        throw CDBException(u"inloggningen avbröts", u"State:08001", -1);
+        ThrowDBException({{u"08001", u"inloggningen avbröts"}});
     server.ExecuteSQL(u"USE [Varnik_tqsys]");
 }
 

@@ -12,6 +12,7 @@ bool CDaltrixDlg::LoadCompanyList() {
 
     const CString connect = CString(u"FILEDSN=") + m_localSysDsn;
     bool opened = false;
+    PrepareLoginPrompt(m_sysDb);
     try {
         opened = m_sysDb.OpenEx(connect, 0);
     } catch (const CDBException& e) {

@@ -1,5 +1,6 @@
 #include "ConnectString.h"
 
+#include "CodePage1252.h"
 #include "Exceptions.h"
 #include "System.h"
 
@@ -9,26 +10,8 @@ bool SameKey(const CString& a, const CString& b) {
     return a.CompareNoCase(b) == 0;
 }
 
-bool IsValidUtf8(const std::vector<unsigned char>& bytes, size_t from) {
-    for (size_t i = from; i < bytes.size();) {
-        const unsigned char lead = bytes[i];
-        const size_t extra = lead < 0x80             ? 0
-                             : (lead & 0xE0) == 0xC0 ? 1
-                             : (lead & 0xF0) == 0xE0 ? 2
-                             : (lead & 0xF8) == 0xF0 ? 3
-                                                     : 9;
-        if (extra == 9 || i + extra >= bytes.size())
-            return false;
-        for (size_t k = 1; k <= extra; ++k)
-            if ((bytes[i + k] & 0xC0) != 0x80)
-                return false;
-        i += extra + 1;
-    }
-    return true;
-}
-
 // The file's text: UTF-16 with its byte-order mark, UTF-8 (with or without one), else the
-// single-byte Windows text in which the product writes its DSN files.
+// single-byte Windows text (code page 1252) in which the product writes its DSN files.
 CString DecodeFileText(const std::vector<unsigned char>& bytes) {
     if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
         std::u16string text;
@@ -36,11 +19,11 @@ CString DecodeFileText(const std::vector<unsigned char>& bytes) {
             text += static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
         return CString(std::move(text));
     }
-    const size_t bom = (bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) ? 3 : 0;
-    if (IsValidUtf8(bytes, bom))
-        return CString::FromUtf8(std::string(bytes.begin() + static_cast<long>(bom), bytes.end()));
-    std::u16string text(bytes.begin(), bytes.end());
-    return CString(std::move(text));
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    const size_t bom = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+    if (auto utf8 = CString::FromValidUtf8(text.substr(bom)))
+        return std::move(*utf8);
+    return Decode1252(text);
 }
 
 // A value that already stands in braces: "{", then text in which every "}" is doubled, then "}".
@@ -162,13 +145,13 @@ CString ExpandFileDsn(const CString& connect) {
         return connect;
 
     if (sys::PathIsMissing(path) || sys::IsDirectory(path))
-        throw CDBException(CString(u"General error: Invalid file dsn '") + path + u"'", u"State:IM014", -1);
+        ThrowDBException({{u"IM014", CString(u"General error: Invalid file dsn '") + path + u"'"}});
     const auto bytes = sys::ReadWholeFile(path);
     if (!bytes)
-        throw CDBException(CString(u"General error: Unable to read file dsn '") + path + u"'", u"State:IM014", -1);
+        ThrowDBException({{u"IM014", CString(u"General error: Unable to read file dsn '") + path + u"'"}});
     ConnectItems merged = ParseFileDsn(*bytes);
     if (merged.empty())
-        throw CDBException(CString(u"General error: File dsn '") + path + u"' has no [ODBC] items", u"State:IM014", -1);
+        ThrowDBException({{u"IM014", CString(u"General error: File dsn '") + path + u"' has no [ODBC] items"}});
     for (auto& item : merged)
         for (const auto& own : rest)
             if (SameKey(item.first, own.first))
@@ -211,9 +194,9 @@ void RefuseUnusableNames(const CString& connect) {
             continue;
         const CString name = NameOf(value);
         if (driver && name.IsEmpty())
-            throw CDBException(u"Data source name not found and no default driver specified", u"State:IM002", -1);
+            ThrowDBException({{u"IM002", u"Data source name not found and no default driver specified"}});
         if (name.GetLength() > kMaxNameLength)
-            throw driver ? CDBException(u"Driver name too long", u"State:IM011", -1)
-                         : CDBException(u"Data source name too long", u"State:IM010", -1);
+            ThrowDBException({driver ? DiagnosticRecord{u"IM011", u"Driver name too long"}
+                                     : DiagnosticRecord{u"IM010", u"Data source name too long"}});
     }
 }

@@ -1,12 +1,14 @@
 #include "Database.h"
 
+#include "AnsiText.h"
 #include "ConnectString.h"
-#include "PaintPacing.h"
-#include "Window.h"
 #include "WrongBuild.h"
 
 #include "platform/OdbcApi.h"
 
+#include <algorithm>
+#include <optional>
+#include <string>
 #include <vector>
 
 static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "ODBC wide characters must be UTF-16 units");
@@ -16,7 +18,11 @@ struct OdbcHandle {
         if (!SQL_SUCCEEDED(SQLAllocHandle(type, parent, &handle)))
             handle = SQL_NULL_HANDLE;
     }
+    // A connection is disconnected before it is freed, on every path: a driver manager refuses
+    // to free a connected handle, and the driver's session would stay open.
     ~OdbcHandle() {
+        if (connected)
+            SQLDisconnect(handle);
         if (handle != SQL_NULL_HANDLE)
             SQLFreeHandle(type, handle);
     }
@@ -25,6 +31,7 @@ struct OdbcHandle {
 
     SQLSMALLINT type;
     SQLHANDLE handle = SQL_NULL_HANDLE;
+    bool connected = false;
 };
 
 namespace {
@@ -46,39 +53,79 @@ CString StripOrigin(const CString& message, CString& origin) {
     return message.Mid(pos);
 }
 
-[[noreturn]] void ThrowDiagnostics(SQLSMALLINT type, SQLHANDLE handle, SQLRETURN ret) {
-    CString error;
-    CString states;
-    for (SQLSMALLINT record = 1; handle != SQL_NULL_HANDLE; ++record) {
+// Every diagnostic record of the handle, in the driver's order.
+std::vector<DiagnosticRecord> ReadDiagnostics(const OdbcHandle& on) {
+    std::vector<DiagnosticRecord> records;
+    for (SQLSMALLINT record = 1; on.handle != SQL_NULL_HANDLE; ++record) {
         SQLWCHAR state[6] = {};
         SQLINTEGER native = 0;
         std::vector<SQLWCHAR> text(1024);
         SQLSMALLINT length = 0;
-        SQLRETURN got = SQLGetDiagRecW(type, handle, record, state, &native, text.data(),
+        SQLRETURN got = SQLGetDiagRecW(on.type, on.handle, record, state, &native, text.data(),
                                        static_cast<SQLSMALLINT>(text.size()), &length);
         if (got == SQL_SUCCESS_WITH_INFO && length >= static_cast<SQLSMALLINT>(text.size())) {
             text.resize(static_cast<size_t>(length) + 1);
-            got = SQLGetDiagRecW(type, handle, record, state, &native, text.data(),
+            got = SQLGetDiagRecW(on.type, on.handle, record, state, &native, text.data(),
                                  static_cast<SQLSMALLINT>(text.size()), &length);
         }
         if (!SQL_SUCCEEDED(got))
             break;
-        CString origin;
-        const CString message = StripOrigin(CString(reinterpret_cast<const char16_t*>(text.data())), origin);
-        if (!error.IsEmpty())
-            error += u" ";
-        error += message;
-        states += CString::Format(u"State:%s,Native:%d,Origin:%s\n", {CString(reinterpret_cast<const char16_t*>(state)),
-                                                                      static_cast<int>(native), origin});
+        DiagnosticRecord read{CString(reinterpret_cast<const char16_t*>(state)), {}, static_cast<int>(native), {}};
+        read.message = StripOrigin(CString(reinterpret_cast<const char16_t*>(text.data())), read.origin);
+        records.push_back(std::move(read));
     }
-    if (error.IsEmpty())
-        error = CString::Format(u"ODBC call failed (return code %d)", {static_cast<int>(ret)});
-    throw CDBException(error, states, ret);
+    return records;
 }
 
 void Check(SQLRETURN ret, const OdbcHandle& on) {
     if (!SQL_SUCCEEDED(ret) && ret != SQL_NO_DATA)
-        ThrowDiagnostics(on.type, on.handle, ret);
+        ThrowDBException(ReadDiagnostics(on), ret);
+}
+
+// Where every connect that failed raises: the driver manager's and the driver's records, ending
+// with the build to take when the driver `connect` names is installed only for the other one.
+[[noreturn]] void ThrowConnectFailure(const OdbcHandle& dbc, SQLRETURN ret, const CString& connect) {
+    try {
+        ThrowDBException(ReadDiagnostics(dbc), ret);
+    } catch (CDBException& error) {
+        AddWrongBuildHint(error, connect);
+        throw;
+    }
+}
+
+// The states in which a driver turns down an optional feature rather than fails: it lacks the
+// feature (HYC00) or the function (IM001), or does not know the attribute (HY092) or its value
+// (HY024). The driver managers map an ODBC 2 driver's states (S1C00, S1092) onto these.
+bool IsRefusal(const CString& state) {
+    for (const char16_t* refusal : {u"HYC00", u"IM001", u"HY092", u"HY024"})
+        if (state == refusal)
+            return true;
+    return false;
+}
+
+// The result of setting an attribute the work can go on without. A driver that refuses it is
+// left without it; one that took a value of its own (01S02) keeps that; any other failure raises.
+void CheckOptional(SQLRETURN ret, const OdbcHandle& on) {
+    if (SQL_SUCCEEDED(ret))
+        return;
+    auto records = ReadDiagnostics(on);
+    if (ret == SQL_ERROR && !records.empty() && IsRefusal(records.front().state))
+        return;
+    ThrowDBException(std::move(records), ret);
+}
+
+// An ODBC 2 driver knows no wide text: the driver managers convert its single-byte text for a
+// wide request, but unixODBC leaves the buffer untouched for a part whose length is not known
+// (SQL_NO_TOTAL). Its text is asked for in its own single-byte form and converted here.
+bool IsOdbc2Driver(const OdbcHandle& dbc) {
+    SQLWCHAR version[16] = {};
+    SQLSMALLINT length = 0;
+    const SQLRETURN ret = SQLGetInfoW(dbc.handle, SQL_DRIVER_ODBC_VER, version, sizeof version, &length);
+    return SQL_SUCCEEDED(ret) && version[0] == u'0' && version[1] < u'3';
+}
+
+SQLPOINTER Seconds(unsigned seconds) {
+    return reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(seconds));
 }
 
 }  // namespace
@@ -91,41 +138,33 @@ CDatabase::~CDatabase() {
 
 bool CDatabase::OpenEx(const CString& connect, unsigned /*options*/) {
     if (IsOpen())
-        throw CDBException(u"Connection is already open", u"State:08002", SQL_ERROR);
+        ThrowDBException({{u"08002", u"Connection is already open"}}, SQL_ERROR);
     const CString expanded = ExpandFileDsn(connect);
     RefuseUnusableNames(expanded);
-    // The driver may prompt for a login: the operator reads the log behind it as it stands.
-    PaintPacing::ReleaseAll();
 
     auto env = std::make_unique<OdbcHandle>(SQL_HANDLE_ENV, static_cast<SQLHANDLE>(SQL_NULL_HANDLE));
     if (env->handle == SQL_NULL_HANDLE)
-        throw CDBException(u"Cannot allocate an ODBC environment", u"State:HY001", SQL_ERROR);
+        ThrowDBException({{u"HY001", u"Cannot allocate an ODBC environment"}}, SQL_ERROR);
     Check(SQLSetEnvAttr(env->handle, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0), *env);
     auto dbc = std::make_unique<OdbcHandle>(SQL_HANDLE_DBC, env->handle);
     if (dbc->handle == SQL_NULL_HANDLE)
-        ThrowDiagnostics(SQL_HANDLE_ENV, env->handle, SQL_ERROR);
+        ThrowDBException(ReadDiagnostics(*env), SQL_ERROR);
     // A server that accepts the connection but never answers would otherwise hang the tool.
-    Check(SQLSetConnectAttrW(dbc->handle, SQL_ATTR_LOGIN_TIMEOUT,
-                             reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(kLoginTimeoutSeconds)), 0),
-          *dbc);
+    CheckOptional(SQLSetConnectAttrW(dbc->handle, SQL_ATTR_LOGIN_TIMEOUT, Seconds(kLoginTimeoutSeconds), 0), *dbc);
 
     std::vector<SQLWCHAR> completed(8192);
     SQLSMALLINT completedLength = 0;
     const SQLRETURN ret = SQLDriverConnectW(
-        dbc->handle, static_cast<SQLHWND>(wnd::PromptOwner()), const_cast<SQLWCHAR*>(Wide(expanded)), SQL_NTS,
+        dbc->handle, static_cast<SQLHWND>(m_promptOwner), const_cast<SQLWCHAR*>(Wide(expanded)), SQL_NTS,
         completed.data(), static_cast<SQLSMALLINT>(completed.size()), &completedLength, SQL_DRIVER_COMPLETE);
     if (ret == SQL_NO_DATA)
         return false;  // the operator cancelled the driver's login prompt
-    try {
-        Check(ret, *dbc);
-    } catch (CDBException& error) {
-        AddWrongBuildHint(error, expanded);
-        throw;
-    }
-    Check(SQLSetConnectAttrW(dbc->handle, SQL_ATTR_CONNECTION_TIMEOUT,
-                             reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(kQueryTimeoutSeconds)), 0),
-          *dbc);
+    if (!SQL_SUCCEEDED(ret))
+        ThrowConnectFailure(*dbc, ret, expanded);
+    dbc->connected = true;
+    CheckOptional(SQLSetConnectAttrW(dbc->handle, SQL_ATTR_CONNECTION_TIMEOUT, Seconds(kQueryTimeoutSeconds), 0), *dbc);
 
+    m_singleByteText = IsOdbc2Driver(*dbc);
     m_connect.Set(CString(reinterpret_cast<const char16_t*>(completed.data())));
     m_env = std::move(env);
     m_dbc = std::move(dbc);
@@ -133,8 +172,6 @@ bool CDatabase::OpenEx(const CString& connect, unsigned /*options*/) {
 }
 
 void CDatabase::Close() {
-    if (m_dbc)
-        SQLDisconnect(m_dbc->handle);
     m_dbc.reset();
     m_env.reset();
     m_connect.Clear();
@@ -153,18 +190,56 @@ namespace {
 std::unique_ptr<OdbcHandle> NewStatement(const OdbcHandle& dbc) {
     auto stmt = std::make_unique<OdbcHandle>(SQL_HANDLE_STMT, dbc.handle);
     if (stmt->handle == SQL_NULL_HANDLE)
-        ThrowDiagnostics(SQL_HANDLE_DBC, dbc.handle, SQL_ERROR);
-    Check(SQLSetStmtAttrW(stmt->handle, SQL_ATTR_QUERY_TIMEOUT,
-                          reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(CDatabase::kQueryTimeoutSeconds)), 0),
-          *stmt);
+        ThrowDBException(ReadDiagnostics(dbc), SQL_ERROR);
+    CheckOptional(SQLSetStmtAttrW(stmt->handle, SQL_ATTR_QUERY_TIMEOUT, Seconds(CDatabase::kQueryTimeoutSeconds), 0),
+                  *stmt);
     return stmt;
+}
+
+// How many units of a part the buffer holds. A length says so, up to the room before the
+// terminator. SQL_NO_TOTAL says nothing: the rule is that such a part fills the buffer, but old
+// drivers hand out a few bytes at a time. The terminator they write last marks the end, and since
+// the buffer was filled with non-zero units beforehand, it is the last zero in it, even when the
+// value holds zeros of its own.
+template <class Unit>
+size_t PartLength(const std::vector<Unit>& buffer, SQLLEN indicator) {
+    const size_t room = buffer.size() - 1;
+    if (indicator >= 0)
+        return std::min(room, static_cast<size_t>(indicator) / sizeof(Unit));
+    const auto terminator = std::find(buffer.rbegin(), buffer.rend(), Unit{0});
+    return terminator == buffer.rend() ? room : static_cast<size_t>(buffer.rend() - terminator) - 1;
+}
+
+// A column's value, in as many parts as the driver hands it out in; none for NULL.
+template <class Unit>
+std::optional<std::basic_string<Unit>> ReadValue(const OdbcHandle& stmt, SQLUSMALLINT column, SQLSMALLINT type) {
+    // Room for a char(255) value in one part.
+    constexpr size_t kUnits = 256;
+    constexpr Unit kUnwritten = 0x7F;
+    std::vector<Unit> buffer(kUnits);
+    std::basic_string<Unit> value;
+    for (;;) {
+        std::fill(buffer.begin(), buffer.end(), kUnwritten);
+        SQLLEN indicator = 0;
+        const SQLRETURN ret = SQLGetData(stmt.handle, column, type, buffer.data(),
+                                         static_cast<SQLLEN>(kUnits * sizeof(Unit)), &indicator);
+        if (ret == SQL_NO_DATA)
+            return value;
+        Check(ret, stmt);
+        if (indicator == SQL_NULL_DATA)
+            return std::nullopt;
+        value.append(buffer.data(), PartLength(buffer, indicator));
+        // SQL_SUCCESS means this was the last part; with-info (01004) means more follows.
+        if (ret == SQL_SUCCESS)
+            return value;
+    }
 }
 
 }  // namespace
 
 void CDatabase::ExecuteSQL(const CString& sql) {
     if (!IsOpen())
-        throw CDBException(u"Connection not open", u"State:08003", SQL_ERROR);
+        ThrowDBException({{u"08003", u"Connection not open"}}, SQL_ERROR);
     const auto stmt = NewStatement(*m_dbc);
     Check(SQLExecDirectW(stmt->handle, const_cast<SQLWCHAR*>(Wide(sql)), SQL_NTS), *stmt);
     // A server may report an error in a later result of the same statement.
@@ -210,34 +285,22 @@ void CRecordset::Fetch() {
 
 void CRecordset::MoveNext() {
     if (!IsOpen() || m_eof)
-        throw CDBException(u"No current row", u"State:24000", SQL_ERROR);
+        ThrowDBException({{u"24000", u"No current row"}}, SQL_ERROR);
     Fetch();
 }
 
 bool CRecordset::GetFieldValueOrNull(short index, CString& value) {
     if (!IsOpen() || m_eof)
-        throw CDBException(u"No current row", u"State:24000", SQL_ERROR);
-    std::u16string text;
-    std::vector<SQLWCHAR> chunk(4096);
-    for (;;) {
-        SQLLEN indicator = 0;
-        const SQLRETURN ret =
-            SQLGetData(m_stmt->handle, static_cast<SQLUSMALLINT>(index + 1), SQL_C_WCHAR, chunk.data(),
-                       static_cast<SQLLEN>(chunk.size() * sizeof(SQLWCHAR)), &indicator);
-        if (ret == SQL_NO_DATA)
-            break;
-        Check(ret, *m_stmt);
-        if (indicator == SQL_NULL_DATA) {
-            value = CString();
-            return false;
-        }
-        text += reinterpret_cast<const char16_t*>(chunk.data());
-        // SQL_SUCCESS means this was the last piece; with-info (01004) means more follows.
-        if (ret == SQL_SUCCESS)
-            break;
+        ThrowDBException({{u"24000", u"No current row"}}, SQL_ERROR);
+    const auto column = static_cast<SQLUSMALLINT>(index + 1);
+    if (m_database->m_singleByteText) {
+        const auto bytes = ReadValue<char>(*m_stmt, column, SQL_C_CHAR);
+        value = bytes ? DecodeAnsiText(*bytes) : CString();
+        return bytes.has_value();
     }
-    value = CString(std::move(text));
-    return true;
+    auto text = ReadValue<char16_t>(*m_stmt, column, SQL_C_WCHAR);
+    value = text ? CString(std::move(*text)) : CString();
+    return text.has_value();
 }
 
 void CRecordset::GetFieldValue(short index, CString& value) {

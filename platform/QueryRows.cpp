@@ -3,7 +3,7 @@
 std::vector<Row> QueryRows(CDatabase& database, const CString& sql) {
     CRecordset rows(&database);
     if (!rows.Open(CRecordset::snapshot, sql, 0))
-        throw CDBException(u"Connection not open", u"State:08003", -1);
+        ThrowDBException({{u"08003", u"Connection not open"}});
     std::vector<Row> result;
     for (; !rows.IsEOF(); rows.MoveNext()) {
         Row& row = result.emplace_back();

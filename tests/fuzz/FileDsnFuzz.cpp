@@ -3,6 +3,7 @@
 // is a trimmed one-line "key=value" of the [ODBC] section; the same text gives the same items
 // in every encoding the reader takes, with CR LF or LF, and beside other sections; and the
 // items, joined into a connect string for the driver, read back as the same items.
+#include "platform/CodePage1252.h"
 #include "platform/ConnectString.h"
 
 #include <cstddef>
@@ -91,7 +92,8 @@ std::u16string WithCrLf(const std::u16string& text) {
     return out;
 }
 
-// The text the bytes stand for: UTF-16 after its byte-order mark, else one character per byte.
+// The text the bytes stand for: UTF-16 after its byte-order mark, else one code page 1252
+// character per byte.
 std::u16string TextOf(const Bytes& bytes) {
     std::u16string text;
     if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
@@ -99,7 +101,7 @@ std::u16string TextOf(const Bytes& bytes) {
             text += static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
         return text;
     }
-    return std::u16string(bytes.begin(), bytes.end());
+    return Decode1252(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())).Str();
 }
 
 // Bytes that cannot be UTF-8 (pure ASCII reads the same either way) are single-byte text.

@@ -2,8 +2,6 @@
 // tqsys.dsn, the company's server the SQL Server stand-in through FreeTDS.
 #include "support/ConversionBed.h"
 
-#include "CompleteRunLog.h"
-
 using namespace testing_support;
 
 namespace {
@@ -12,24 +10,11 @@ using Conversion = ConversionBed;
 
 TEST_F(Conversion, ACompleteRunCreatesTheDatabaseCopiesEverythingAndRepointsTheProduct) {
     EXPECT_EQ(StartAndConvert("7"), 0);
-    const std::string localDsn = WinPath(program / "tqsys.dsn").ToUtf8();
-    EXPECT_EQ(f.Log(),
-              CompleteRun({"001 Klicka Starta för att påbörja konverteringen",
-                           "002 Startar. För att välja databasserver för Varnik_tqsys väljer du ett aktivt företag i "
-                           "listan nedan.",
-                           "003 Du kan eventuellt behöva logga in.", "004 Hittade en tqsys.dsn som " + localDsn,
-                           "005 Dubbelklicka på ett företags nummer nedan för att välja databasserver för Varnik_tqsys",
-                           "006 Företag 7 är valt", "007 DSN är " + Dsn(7), "008 Server är 127.0.0.1"},
-                          3));
+    EXPECT_EQ(f.Log(), CompleteRunOfCompany7());
     EXPECT_FALSE(f.dlg->GetDlgItem(IDC_START)->IsWindowEnabled());
     EXPECT_TRUE(headless::TheScreen().stopMessages.empty());
 
-    // The list's order, top to bottom, names trimmed, the quote kept.
-    EXPECT_EQ(ServerRows("select Nummer, Namn, FileDSN from TQ_FORETAG"),
-              (std::vector<std::string>{"12|O'Brien & Co|", "7|Björk & Söner|tq0007.dsn", "1|Acme AB|tq0001.dsn"}));
-    EXPECT_EQ(ServerRows("select Licensnr, Licensagare, Max_lontagare, Max_foretag, Kontrollsumma, Nyckel, Major, "
-                         "Minor, Sokvag, Password, MultiplaPerioder from TQ_PARAMETRAR"),
-              std::vector<std::string>{"4711|Varnik Demo AB|1000|50|99|NYCKEL-1|3|2|C:\\Varnik|pw|1"});
+    ExpectOldSystemOnServer();
 
     const auto statements = server->Statements();
     const std::vector<std::string> creation{

@@ -64,6 +64,8 @@ TEST_F(SqliteDatabase, DriverErrorsCarryTheDriversTextWithoutItsOrigin) {
     } catch (const CDBException& e) {
         EXPECT_EQ(e.m_strError.ToUtf8(), "no such table: NOPE (1)");
         EXPECT_NE(e.m_strStateNativeOrigin.Find(u"Origin:[SQLite]"), -1);
+        EXPECT_EQ(e.SqlState(), CString(u"HY000"));
+        EXPECT_EQ(e.NativeError(), 1);
     }
     EXPECT_FALSE(rs.IsOpen());
     EXPECT_THROW(db.ExecuteSQL(u"INSERT INTO NOPE VALUES(1)"), CDBException);
@@ -79,6 +81,7 @@ TEST_F(SqliteDatabase, MissingFileDsnRaisesAClearTextAndCreatesNoFile) {
         FAIL() << "no exception";
     } catch (const CDBException& e) {
         EXPECT_NE(e.m_strError.Find(u"Invalid file dsn"), -1);
+        EXPECT_EQ(e.SqlState(), CString(u"IM014"));
         EXPECT_NE(e.m_strError.Find(WinPath(missing)), -1);
     }
     EXPECT_FALSE(fs::exists(missing));
@@ -149,7 +152,14 @@ TEST_F(SqliteDatabase, ARecordsetOnAClosedConnectionStaysClosed) {
     CRecordset rs(&db);
     EXPECT_FALSE(rs.Open(CRecordset::snapshot, u"select 1"));
     EXPECT_FALSE(rs.IsOpen());
-    EXPECT_THROW(db.ExecuteSQL(u"select 1"), CDBException);
+    try {
+        db.ExecuteSQL(u"select 1");
+        FAIL() << "no exception";
+    } catch (const CDBException& e) {
+        EXPECT_EQ(e.m_strError, CString(u"Connection not open"));
+        EXPECT_EQ(e.SqlState(), CString(u"08003"));
+        EXPECT_EQ(e.NativeError(), 0);
+    }
 }
 
 }  // namespace

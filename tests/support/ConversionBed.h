@@ -4,6 +4,8 @@
 
 #include "support/TestSupport.h"
 
+#include "CompleteRunLog.h"
+
 #include "platform/headless/HeadlessWindow.h"
 #include "res/resource.h"
 
@@ -61,23 +63,31 @@ protected:
         CDatabase db;
         db.OpenEx(CString::FromUtf8(server->ConnectString()));
         db.ExecuteSQL(u"USE [Varnik_tqsys]");
-        auto rows = QueryRows(db, sql);
         // char(n) comes back padded to n; the padding is the server's, not the data's.
-        for (auto& row : rows) {
-            std::string trimmed;
-            size_t start = 0;
-            while (start <= row.size()) {
-                size_t end = row.find('|', start);
-                if (end == std::string::npos)
-                    end = row.size();
-                std::string cell = row.substr(start, end - start);
-                cell.erase(cell.find_last_not_of(' ') + 1);
-                trimmed += (start ? "|" : "") + cell;
-                start = end + 1;
-            }
-            row = trimmed;
-        }
-        return rows;
+        return WithoutPadding(QueryRows(db, sql));
+    }
+
+    // The server holds the bed's old system: its companies in the list's order, top to bottom, names
+    // trimmed, the quote kept, and its parameter row.
+    void ExpectOldSystemOnServer() {
+        EXPECT_EQ(ServerRows("select Nummer, Namn, FileDSN from TQ_FORETAG"),
+                  (std::vector<std::string>{"12|O'Brien & Co|", "7|Björk & Söner|tq0007.dsn", "1|Acme AB|tq0001.dsn"}));
+        EXPECT_EQ(ServerRows("select Licensnr, Licensagare, Max_lontagare, Max_foretag, Kontrollsumma, Nyckel, Major, "
+                             "Minor, Sokvag, Password, MultiplaPerioder from TQ_PARAMETRAR"),
+                  std::vector<std::string>{"4711|Varnik Demo AB|1000|50|99|NYCKEL-1|3|2|C:\\Varnik|pw|1"});
+    }
+
+    // The whole log of "Starta" and a complete run for company 7, of the bed's three companies.
+    std::vector<std::string> CompleteRunOfCompany7() const {
+        return CompleteRun(
+            {"001 Klicka Starta för att påbörja konverteringen",
+             "002 Startar. För att välja databasserver för Varnik_tqsys väljer du ett aktivt företag i "
+             "listan nedan.",
+             "003 Du kan eventuellt behöva logga in.",
+             "004 Hittade en tqsys.dsn som " + WinPath(program / "tqsys.dsn").ToUtf8(),
+             "005 Dubbelklicka på ett företags nummer nedan för att välja databasserver för Varnik_tqsys",
+             "006 Företag 7 är valt", "007 DSN är " + Dsn(7), "008 Server är 127.0.0.1"},
+            3);
     }
 
     void Direct(const std::vector<std::string>& statements) {

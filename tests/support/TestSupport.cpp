@@ -28,7 +28,8 @@ TestOdbcDrivers::TestOdbcDrivers() : m_dir(fs::temp_directory_path() / ("daltrix
     fs::create_directories(m_dir);
     const std::string lib = "/usr/lib/x86_64-linux-gnu/odbc/";
     std::string drivers = "[SQLite3]\nDriver=" + lib + "libsqlite3odbc.so\n\n[FreeTDS]\nDriver=" + lib +
-                          "libtdsodbc.so\n\n[Avbruten]\nDriver=" + DALTRIX_CANCEL_DRIVER + "\n";
+                          "libtdsodbc.so\n\n[Avbruten]\nDriver=" + DALTRIX_CANCEL_DRIVER +
+                          "\n\n[Legacy]\nDriver=" + DALTRIX_LEGACY_DRIVER + "\n";
     for (const char* name : kSqlServerDriverNames)
         drivers += std::string("\n[") + name + "]\nDriver=" + lib + "libtdsodbc.so\n";
     WriteFile(m_dir / "odbcinst.ini", drivers);
@@ -109,6 +110,13 @@ std::vector<std::string> OldSystemTables(OldColumns columns) {
 
 void WriteSqliteDsn(const fs::path& dsnFile, const fs::path& database) {
     WriteFile(dsnFile, "[ODBC]\r\nDRIVER=SQLite3\r\nDatabase=" + database.string() + "\r\n");
+}
+
+void WriteLegacyDsn(const fs::path& dsnFile, const fs::path& database, const std::vector<std::string>& variants) {
+    std::string text = "[ODBC]\r\nDRIVER=Legacy\r\nDatabase=" + database.string() + "\r\n";
+    for (const auto& variant : variants)
+        text += variant + "\r\n";
+    WriteFile(dsnFile, text);
 }
 
 // Root passes permission checks through CAP_DAC_OVERRIDE and CAP_FOWNER; without them in the
@@ -217,6 +225,18 @@ std::vector<std::string> QueryRows(CDatabase& db, const std::string& sql) {
         for (size_t c = 0; c < fields.size(); ++c)
             row += (c ? "|" : "") + (fields[c] ? fields[c]->ToUtf8() : std::string("<NULL>"));
         rows.push_back(row);
+    }
+    return rows;
+}
+
+std::vector<std::string> WithoutPadding(std::vector<std::string> rows) {
+    for (auto& row : rows) {
+        const auto fields = legacy::Split(row, '|');
+        row.clear();
+        for (size_t i = 0; i < fields.size(); ++i) {
+            const size_t end = fields[i].find_last_not_of(' ');
+            row += (i ? "|" : "") + fields[i].substr(0, end == std::string::npos ? 0 : end + 1);
+        }
     }
     return rows;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/DaltrixDlg.h"
+#include "support/LegacyDatabase.h"
 
 #include <filesystem>
 #include <string>
@@ -25,7 +26,8 @@ inline constexpr const char* kSqlServerDriverNames[] = {
 };
 
 // While alive, unixODBC finds the drivers of the tests' own: SQLite3, FreeTDS under the names a
-// company DSN may give it, and a driver whose connect reports a cancelled login prompt.
+// company DSN may give it, a driver whose connect reports a cancelled login prompt, and the
+// legacy driver (LegacyDriver.cpp) as "Legacy".
 class TestOdbcDrivers {
 public:
     TestOdbcDrivers();
@@ -67,6 +69,9 @@ enum class OldColumns { Typed, Untyped };
 std::vector<std::string> OldSystemTables(OldColumns columns = OldColumns::Typed);
 void WriteSqliteDsn(const fs::path& dsnFile, const fs::path& database);
 
+// A file DSN naming the legacy driver, its database and the variants ("Key=Value" lines).
+void WriteLegacyDsn(const fs::path& dsnFile, const fs::path& database, const std::vector<std::string>& variants = {});
+
 // While alive, permission bits hold for this process even when it runs as root.
 class PermissionBitsEnforced {
 public:
@@ -104,6 +109,8 @@ private:
 
 // All rows of a query as text, each row's fields joined with "|"; NULL as "<NULL>".
 std::vector<std::string> QueryRows(CDatabase& db, const std::string& sql);
+// The rows with the trailing blanks of each field cut.
+std::vector<std::string> WithoutPadding(std::vector<std::string> rows);
 
 // While alive, the logic sees itself run as Daltrix.exe in this folder (one of its own when
 // none is given), which is where its Daltrix.log goes.

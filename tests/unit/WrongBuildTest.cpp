@@ -8,8 +8,13 @@ namespace {
 
 using sys::DriverInstalled;
 
-CDBException Refused(const char16_t* text, const char16_t* states) {
-    return CDBException(text, states, -1);
+// The error a connect raised with these diagnostic records.
+CDBException Refused(std::vector<DiagnosticRecord> records) {
+    try {
+        ThrowDBException(std::move(records));
+    } catch (const CDBException& error) {
+        return error;
+    }
 }
 
 TEST(WrongBuildHint, NamesTheBuildThatSeesTheDriverAndNothingElse) {
@@ -22,22 +27,22 @@ TEST(WrongBuildHint, NamesTheBuildThatSeesTheDriverAndNothingElse) {
 }
 
 TEST(WrongBuildHint, OnlyAMissingDriverCountsAsNotFound) {
-    EXPECT_TRUE(IsDriverNotFound(Refused(u"Data source name not found and no default driver specified",
-                                         u"State:IM002,Native:0,Origin:[Microsoft][ODBC Driver Manager]\n")));
-    EXPECT_TRUE(IsDriverNotFound(Refused(u"Can't open lib 'libtdsodbc.so' : file not found",
-                                         u"State:01000,Native:0,Origin:[unixODBC][Driver Manager]\n")));
+    EXPECT_TRUE(IsDriverNotFound(Refused({{u"IM002", u"Data source name not found and no default driver specified", 0,
+                                           u"[Microsoft][ODBC Driver Manager]"}})));
+    EXPECT_TRUE(IsDriverNotFound(
+        Refused({{u"01000", u"Can't open lib 'libtdsodbc.so' : file not found", 0, u"[unixODBC][Driver Manager]"}})));
     // A later record may carry the state: every record counts.
-    EXPECT_TRUE(IsDriverNotFound(Refused(u"Warning Data source name not found",
-                                         u"State:01000,Native:0,Origin:[x]\nState:IM002,Native:0,Origin:[y]\n")));
-    EXPECT_FALSE(IsDriverNotFound(
-        Refused(u"Login failed for user 'varnik'.", u"State:28000,Native:18456,Origin:[FreeTDS][SQL Server]\n")));
-    EXPECT_FALSE(IsDriverNotFound(Refused(u"Unable to connect to data source", u"State:08001,Native:0,Origin:[x]\n")));
+    EXPECT_TRUE(IsDriverNotFound(
+        Refused({{u"01000", u"Warning", 0, u"[x]"}, {u"IM002", u"Data source name not found", 0, u"[y]"}})));
+    EXPECT_FALSE(
+        IsDriverNotFound(Refused({{u"28000", u"Login failed for user 'varnik'.", 18456, u"[FreeTDS][SQL Server]"}})));
+    EXPECT_FALSE(IsDriverNotFound(Refused({{u"08001", u"Unable to connect to data source", 0, u"[x]"}})));
 }
 
 TEST(WrongBuildHint, IsNotAddedWhereTheSystemKeepsOneDriverList) {
     // Linux's driver manager has one list for every program: the posix system cannot tell.
     EXPECT_EQ(sys::FindOdbcDriver(u"SQL Server"), DriverInstalled::NotKnown);
-    CDBException error = Refused(u"Data source name not found", u"State:IM002,Native:0,Origin:[x]\n");
+    CDBException error = Refused({{u"IM002", u"Data source name not found", 0, u"[x]"}});
     AddWrongBuildHint(error, u"DRIVER={SQL Server};SERVER=x;");
     EXPECT_EQ(error.m_strError, CString(u"Data source name not found"));
 }

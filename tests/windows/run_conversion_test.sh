@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs conversion_win32_test as the operator runs the tool: from C:\Verktyg\ of a Wine prefix laid
-# out by demo/layout.sh, with a SQL Server stand-in of its own behind the company DSNs.
+# Runs a whole-conversion test program (conversion_win32_test, legacy_win32_test) as the operator
+# runs the tool: from C:\Verktyg\ of a Wine prefix laid out by demo/layout.sh, with a SQL Server
+# stand-in of its own behind the company DSNs.
 #   run_conversion_test.sh TEST.exe WORKDIR [GTEST ARGS...]
 # WORKDIR keeps the prefix (made once, 6 to 10 s, win32 or win64 as the program needs), the
 # layout and the stand-in; each run lays out the demo and starts the stand-in afresh, since a
@@ -48,5 +49,5 @@ started=$(date +%s)
 "$wine_run" "C:\\Verktyg\\$(basename "$exe")" "$@" &
 wait $!
 status=$?
-echo "conversion_win32_test: exit code $status after $(($(date +%s) - started)) s (stand-in log: $standin/standin.log)"
+echo "$(basename "$exe"): exit code $status after $(($(date +%s) - started)) s (stand-in log: $standin/standin.log)"
 exit $status
