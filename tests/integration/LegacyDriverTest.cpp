@@ -125,8 +125,7 @@ TEST_F(LegacyDriver, StartaListsTheCompaniesThroughATqsysDsnNamingIt) {
     fs::create_directories(install);
     fs::create_directories(program);
     WriteLegacyDsn(program / "tqsys.dsn", database);
-    DialogFixture f;
-    f.PlaceProgram(program);
+    DialogFixture f{program};
     f.dlg->m_installDir = WinPath(install);
 
     headless::Click(*f.dlg, IDC_START);
