@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "OldSystemServer.h"
+
 #include "platform/headless/HeadlessWindow.h"
 #include "platform/posix/PosixHost.h"
 
@@ -28,7 +30,10 @@ TestOdbcDrivers::TestOdbcDrivers() : m_dir(fs::temp_directory_path() / ("daltrix
     WriteFile(m_dir / "odbcinst.ini", "[SQLite3]\nDriver=" + lib + "libsqlite3odbc.so\n\n[SQL Server]\nDriver=" + lib +
                                           "libtdsodbc.so\n\n[ODBC Driver 17 for SQL Server]\nDriver=" + lib +
                                           "libtdsodbc.so\n\n[FreeTDS]\nDriver=" + lib +
-                                          "libtdsodbc.so\n\n[Avbruten]\nDriver=" + DALTRIX_CANCEL_DRIVER + "\n");
+                                          "libtdsodbc.so\n\n[Avbruten]\nDriver=" + DALTRIX_CANCEL_DRIVER + "\n\n[" +
+                                          kPostgreSqlAnsiDriver + "]\nDriver=" + lib + "psqlodbca.so\n\n[" +
+                                          kPostgreSqlUnicodeDriver + "]\nDriver=" + lib + "psqlodbcw.so\n\n[" +
+                                          kMariaDbDriver + "]\nDriver=" + lib + "libmaodbc.so\n");
     WriteFile(m_dir / "odbc.ini", "");
     ::setenv("ODBCSYSINI", m_dir.c_str(), 1);
     ::setenv("ODBCINI", (m_dir / "odbc.ini").c_str(), 1);
