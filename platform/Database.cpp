@@ -45,9 +45,16 @@ CString StripOrigin(const CString& message, CString& origin) {
     return message.Mid(pos);
 }
 
-[[noreturn]] void ThrowDiagnostics(SQLSMALLINT type, SQLHANDLE handle, SQLRETURN ret) {
-    CString error;
-    CString states;
+struct Diagnostic {
+    CString state;
+    int native = 0;
+    CString origin;
+    CString message;
+};
+
+// Every diagnostic record of the handle, in the driver's order.
+std::vector<Diagnostic> ReadDiagnostics(SQLSMALLINT type, SQLHANDLE handle) {
+    std::vector<Diagnostic> records;
     for (SQLSMALLINT record = 1; handle != SQL_NULL_HANDLE; ++record) {
         SQLWCHAR state[6] = {};
         SQLINTEGER native = 0;
@@ -62,22 +69,59 @@ CString StripOrigin(const CString& message, CString& origin) {
         }
         if (!SQL_SUCCEEDED(got))
             break;
-        CString origin;
-        const CString message = StripOrigin(CString(reinterpret_cast<const char16_t*>(text.data())), origin);
+        Diagnostic diagnostic{CString(reinterpret_cast<const char16_t*>(state)), static_cast<int>(native), {}, {}};
+        diagnostic.message = StripOrigin(CString(reinterpret_cast<const char16_t*>(text.data())), diagnostic.origin);
+        records.push_back(std::move(diagnostic));
+    }
+    return records;
+}
+
+[[noreturn]] void ThrowDiagnostics(const std::vector<Diagnostic>& records, SQLRETURN ret) {
+    CString error;
+    CString states;
+    for (const auto& record : records) {
         if (!error.IsEmpty())
             error += u" ";
-        error += message;
-        states += CString::Format(u"State:%s,Native:%d,Origin:%s\n", {CString(reinterpret_cast<const char16_t*>(state)),
-                                                                      static_cast<int>(native), origin});
+        error += record.message;
+        states += CString::Format(u"State:%s,Native:%d,Origin:%s\n", {record.state, record.native, record.origin});
     }
     if (error.IsEmpty())
         error = CString::Format(u"ODBC call failed (return code %d)", {static_cast<int>(ret)});
     throw CDBException(error, states, ret);
 }
 
+[[noreturn]] void ThrowDiagnostics(SQLSMALLINT type, SQLHANDLE handle, SQLRETURN ret) {
+    ThrowDiagnostics(ReadDiagnostics(type, handle), ret);
+}
+
 void Check(SQLRETURN ret, const OdbcHandle& on) {
     if (!SQL_SUCCEEDED(ret) && ret != SQL_NO_DATA)
         ThrowDiagnostics(on.type, on.handle, ret);
+}
+
+// The states in which a driver turns down an optional feature rather than fails: it lacks the
+// feature (HYC00) or the function (IM001), or does not know the attribute (HY092) or its value
+// (HY024). The driver managers map an ODBC 2 driver's states (S1C00, S1092) onto these.
+bool IsRefusal(const CString& state) {
+    for (const char16_t* refusal : {u"HYC00", u"IM001", u"HY092", u"HY024"})
+        if (state == refusal)
+            return true;
+    return false;
+}
+
+// The result of setting an attribute the work can go on without. A driver that refuses it is
+// left without it; one that took a value of its own (01S02) keeps that; any other failure raises.
+void CheckOptional(SQLRETURN ret, const OdbcHandle& on) {
+    if (SQL_SUCCEEDED(ret))
+        return;
+    const auto records = ReadDiagnostics(on.type, on.handle);
+    if (ret == SQL_ERROR && !records.empty() && IsRefusal(records.front().state))
+        return;
+    ThrowDiagnostics(records, ret);
+}
+
+SQLPOINTER Seconds(unsigned seconds) {
+    return reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(seconds));
 }
 
 }  // namespace
@@ -104,9 +148,7 @@ bool CDatabase::OpenEx(const CString& connect, unsigned /*options*/) {
     if (dbc->handle == SQL_NULL_HANDLE)
         ThrowDiagnostics(SQL_HANDLE_ENV, env->handle, SQL_ERROR);
     // A server that accepts the connection but never answers would otherwise hang the tool.
-    Check(SQLSetConnectAttrW(dbc->handle, SQL_ATTR_LOGIN_TIMEOUT,
-                             reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(kLoginTimeoutSeconds)), 0),
-          *dbc);
+    CheckOptional(SQLSetConnectAttrW(dbc->handle, SQL_ATTR_LOGIN_TIMEOUT, Seconds(kLoginTimeoutSeconds), 0), *dbc);
 
     std::vector<SQLWCHAR> completed(8192);
     SQLSMALLINT completedLength = 0;
@@ -116,9 +158,7 @@ bool CDatabase::OpenEx(const CString& connect, unsigned /*options*/) {
     if (ret == SQL_NO_DATA)
         return false;  // the operator cancelled the driver's login prompt
     Check(ret, *dbc);
-    Check(SQLSetConnectAttrW(dbc->handle, SQL_ATTR_CONNECTION_TIMEOUT,
-                             reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(kQueryTimeoutSeconds)), 0),
-          *dbc);
+    CheckOptional(SQLSetConnectAttrW(dbc->handle, SQL_ATTR_CONNECTION_TIMEOUT, Seconds(kQueryTimeoutSeconds), 0), *dbc);
 
     m_connect.Set(CString(reinterpret_cast<const char16_t*>(completed.data())));
     m_env = std::move(env);
@@ -148,9 +188,8 @@ std::unique_ptr<OdbcHandle> NewStatement(const OdbcHandle& dbc) {
     auto stmt = std::make_unique<OdbcHandle>(SQL_HANDLE_STMT, dbc.handle);
     if (stmt->handle == SQL_NULL_HANDLE)
         ThrowDiagnostics(SQL_HANDLE_DBC, dbc.handle, SQL_ERROR);
-    Check(SQLSetStmtAttrW(stmt->handle, SQL_ATTR_QUERY_TIMEOUT,
-                          reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(CDatabase::kQueryTimeoutSeconds)), 0),
-          *stmt);
+    CheckOptional(SQLSetStmtAttrW(stmt->handle, SQL_ATTR_QUERY_TIMEOUT, Seconds(CDatabase::kQueryTimeoutSeconds), 0),
+                  *stmt);
     return stmt;
 }
 

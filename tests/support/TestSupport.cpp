@@ -27,13 +27,21 @@ namespace testing_support {
 TestOdbcDrivers::TestOdbcDrivers() : m_dir(fs::temp_directory_path() / ("daltrix-odbc-" + std::to_string(::getpid()))) {
     fs::create_directories(m_dir);
     const std::string lib = "/usr/lib/x86_64-linux-gnu/odbc/";
-    WriteFile(m_dir / "odbcinst.ini", "[SQLite3]\nDriver=" + lib + "libsqlite3odbc.so\n\n[SQL Server]\nDriver=" + lib +
-                                          "libtdsodbc.so\n\n[ODBC Driver 17 for SQL Server]\nDriver=" + lib +
-                                          "libtdsodbc.so\n\n[FreeTDS]\nDriver=" + lib +
-                                          "libtdsodbc.so\n\n[Avbruten]\nDriver=" + DALTRIX_CANCEL_DRIVER + "\n\n[" +
-                                          kPostgreSqlAnsiDriver + "]\nDriver=" + lib + "psqlodbca.so\n\n[" +
-                                          kPostgreSqlUnicodeDriver + "]\nDriver=" + lib + "psqlodbcw.so\n\n[" +
-                                          kMariaDbDriver + "]\nDriver=" + lib + "libmaodbc.so\n");
+    const std::vector<std::pair<std::string, std::string>> drivers{
+        {"SQLite3", lib + "libsqlite3odbc.so"},
+        {"SQL Server", lib + "libtdsodbc.so"},
+        {"ODBC Driver 17 for SQL Server", lib + "libtdsodbc.so"},
+        {"FreeTDS", lib + "libtdsodbc.so"},
+        {"Avbruten", DALTRIX_CANCEL_DRIVER},
+        {"Legacy", DALTRIX_LEGACY_DRIVER},
+        {kPostgreSqlAnsiDriver, lib + "psqlodbca.so"},
+        {kPostgreSqlUnicodeDriver, lib + "psqlodbcw.so"},
+        {kMariaDbDriver, lib + "libmaodbc.so"},
+    };
+    std::string ini;
+    for (const auto& [name, library] : drivers)
+        ini += "[" + name + "]\nDriver=" + library + "\n\n";
+    WriteFile(m_dir / "odbcinst.ini", ini);
     WriteFile(m_dir / "odbc.ini", "");
     ::setenv("ODBCSYSINI", m_dir.c_str(), 1);
     ::setenv("ODBCINI", (m_dir / "odbc.ini").c_str(), 1);
@@ -111,6 +119,28 @@ std::vector<std::string> OldSystemTables(OldColumns columns) {
 
 void WriteSqliteDsn(const fs::path& dsnFile, const fs::path& database) {
     WriteFile(dsnFile, "[ODBC]\r\nDRIVER=SQLite3\r\nDatabase=" + database.string() + "\r\n");
+}
+
+std::vector<legacy::Table> LegacyOldSystem(const LegacyRows& companies, const LegacyRows& parameters) {
+    using legacy::Column;
+    using legacy::ColumnType;
+    const auto integer = [](const char* name) { return Column{name, ColumnType::Integer, 0}; };
+    const auto text = [](const char* name, size_t size) { return Column{name, ColumnType::Char, size}; };
+    return {
+        {"TQ_FORETAG", {integer("Nummer"), text("Namn", 128), text("FileDSN", 255)}, companies},
+        {"TQ_PARAMETRAR",
+         {integer("Licensnr"), text("Licensagare", 255), integer("Max_lontagare"), integer("Max_foretag"),
+          integer("Kontrollsumma"), text("Nyckel", 64), integer("Major"), integer("Minor"), text("Sokvag", 255),
+          text("Password", 64), integer("MultiplaPerioder")},
+         parameters},
+    };
+}
+
+void WriteLegacyDsn(const fs::path& dsnFile, const fs::path& database, const std::vector<std::string>& variants) {
+    std::string text = "[ODBC]\r\nDRIVER=Legacy\r\nDatabase=" + database.string() + "\r\n";
+    for (const auto& variant : variants)
+        text += variant + "\r\n";
+    WriteFile(dsnFile, text);
 }
 
 // Root passes permission checks through CAP_DAC_OVERRIDE and CAP_FOWNER; without them in the

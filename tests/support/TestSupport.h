@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/DaltrixDlg.h"
+#include "support/LegacyDatabase.h"
 
 #include <filesystem>
 #include <string>
@@ -13,7 +14,8 @@ namespace fs = std::filesystem;
 namespace testing_support {
 
 // While alive, unixODBC finds the drivers of the tests' own: SQLite3, FreeTDS under the names a
-// company DSN may give it, and a driver whose connect reports a cancelled login prompt.
+// company DSN may give it, a driver whose connect reports a cancelled login prompt, and the
+// legacy driver (LegacyDriver.cpp) as "Legacy".
 class TestOdbcDrivers {
 public:
     TestOdbcDrivers();
@@ -54,6 +56,12 @@ void RunSqlite(const fs::path& database, const std::vector<std::string>& stateme
 enum class OldColumns { Typed, Untyped };
 std::vector<std::string> OldSystemTables(OldColumns columns = OldColumns::Typed);
 void WriteSqliteDsn(const fs::path& dsnFile, const fs::path& database);
+
+// The old system's two tables as the legacy test driver serves them, typed as OldSystemTables'.
+using LegacyRows = std::vector<std::vector<legacy::Cell>>;
+std::vector<legacy::Table> LegacyOldSystem(const LegacyRows& companies, const LegacyRows& parameters);
+// A file DSN naming the legacy driver, its database and the variants ("Key=Value" lines).
+void WriteLegacyDsn(const fs::path& dsnFile, const fs::path& database, const std::vector<std::string>& variants = {});
 
 // While alive, permission bits hold for this process even when it runs as root.
 class PermissionBitsEnforced {
