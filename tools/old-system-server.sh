@@ -7,10 +7,10 @@
 #   old-system-server.sh ready KIND DIR    succeeds once the server accepts connections
 #   old-system-server.sh sql KIND DIR      runs the SQL script on stdin (UTF-8) in the database
 #                                          tqsys, made with its login on first use
+#   old-system-server.sh stop KIND DIR     stops the server and waits (bounded) until it has gone
 #
 # KIND is postgresql or mariadb. After "run" has chosen the port, DIR/dsn holds the [ODBC] items
-# that reach tqsys (everything but DRIVER), CR LF, as a file DSN carries them. Stop the server with
-# SIGINT (PostgreSQL) or SIGTERM (MariaDB); it gets the same signal when its caller dies.
+# that reach tqsys (everything but DRIVER), CR LF, as a file DSN carries them.
 set -euo pipefail
 
 action=${1:?run, ready or sql}
@@ -54,6 +54,8 @@ free_port() {
 prepare_folder() {
     rm -rf "$dir"
     mkdir -p "$dir"
+    # The server becomes this process.
+    echo $$ >"$dir/pid"
     local user
     user=$(service_user)
     if [ -n "$user" ]; then
@@ -77,11 +79,20 @@ write_dsn() {
     echo "$port" >"$dir/port"
 }
 
+# How each server is told to stop: PostgreSQL's fast shutdown (SIGTERM would wait for every
+# client to leave), MariaDB's normal one.
+stop_signal() {
+    case $kind in
+        postgresql) echo INT ;;
+        mariadb) echo TERM ;;
+    esac
+}
+
 # Becomes the server, with the parent death signal set: if the caller is gone already, the check
 # after setting it ends us; if it goes later, the signal does.
 become_server() {
-    local signal=$1 caller=$PPID
-    shift
+    local signal caller=$PPID
+    signal=$(stop_signal)
     local user switch=()
     user=$(service_user)
     [ -n "$user" ] && switch=(--reuid="$user" --regid="$user" --clear-groups)
@@ -101,7 +112,7 @@ run_postgresql() {
     port=$(free_port)
     write_dsn "$port"
     # Nothing here needs to survive a crash: no syncing to disk.
-    become_server INT "$bin/postgres" -D "$dir/data" -p "$port" -c listen_addresses=127.0.0.1 \
+    become_server "$bin/postgres" -D "$dir/data" -p "$port" -c listen_addresses=127.0.0.1 \
         -c unix_socket_directories="$dir" -c fsync=off -c synchronous_commit=off -c full_page_writes=off \
         -c shared_buffers=16MB -c max_connections=20 >"$dir/server.log" 2>&1
 }
@@ -125,7 +136,7 @@ run_mariadb() {
         { cat "$dir/bootstrap.log" >&2; exit 1; }
     port=$(free_port)
     write_dsn "$port"
-    become_server TERM mariadbd $(mariadb_options) --port="$port" --bind-address=127.0.0.1 \
+    become_server mariadbd $(mariadb_options) --port="$port" --bind-address=127.0.0.1 \
         --socket="$dir/mysqld.sock" --pid-file="$dir/mysqld.pid" --skip-name-resolve --skip-log-bin \
         --log-error="$dir/server.log"
 }
@@ -168,6 +179,25 @@ sql() {
     esac
 }
 
+# A process that has ended but is not yet reaped by its parent counts as gone.
+running() {
+    [ -r "/proc/$1/status" ] && ! grep -q '^State:[[:space:]]*Z' "/proc/$1/status" 2>/dev/null
+}
+
+stop() {
+    [ -s "$dir/pid" ] || return 0
+    local pid
+    pid=$(cat "$dir/pid")
+    running "$pid" || return 0
+    kill -"$(stop_signal)" "$pid" 2>/dev/null || return 0
+    for _ in $(seq 1 300); do
+        running "$pid" || return 0
+        sleep 0.1
+    done
+    echo "the $kind server in $dir did not stop within 30 s: killed" >&2
+    kill -KILL "$pid" 2>/dev/null || true
+}
+
 case $kind in
     postgresql | mariadb) ;;
     *) echo "unknown server kind: $kind" >&2; exit 2 ;;
@@ -177,5 +207,6 @@ case $action in
     run) "run_$kind" ;;
     ready) ready ;;
     sql) sql ;;
-    *) echo "usage: old-system-server.sh run|ready|sql postgresql|mariadb DIR" >&2; exit 2 ;;
+    stop) stop ;;
+    *) echo "usage: old-system-server.sh run|ready|sql|stop postgresql|mariadb DIR" >&2; exit 2 ;;
 esac

@@ -19,7 +19,8 @@ using namespace std::chrono_literals;
 
 // An initdb and a start take about 3 s here; a loaded machine may take many times that.
 constexpr auto kStartPatience = 60s;
-constexpr auto kStopPatience = 30s;
+// The script's own stop waits up to 30 s before it kills.
+constexpr auto kStopPatience = 35s;
 
 const std::string kScript = std::string(DALTRIX_SOURCE_DIR) + "/tools/old-system-server.sh";
 
@@ -78,8 +79,7 @@ void OldSystemServer::WaitUntilReady() {
 void OldSystemServer::Stop() {
     if (Exited())
         return;
-    // PostgreSQL's fast shutdown; SIGTERM would wait for every client to leave.
-    ::kill(m_pid, m_kind == Kind::PostgreSql ? SIGINT : SIGTERM);
+    std::system(Script("stop").c_str());
     const auto deadline = std::chrono::steady_clock::now() + kStopPatience;
     while (!Exited()) {
         if (std::chrono::steady_clock::now() > deadline) {
