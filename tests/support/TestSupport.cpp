@@ -174,6 +174,8 @@ StandIn::StandIn(const std::vector<std::string>& options) {
                                   "--port-file",  portFile,
                                   "--data-dir",   (m_dir / "data").string(),
                                   "--record",     (m_dir / "record.jsonl").string()};
+    // The stand-in ends with this process, also when a test kills it or it crashes.
+    args.insert(args.begin(), {"setpriv", "--pdeathsig", "TERM", "--"});
     args.insert(args.end(), options.begin(), options.end());
     fs::create_directories(m_dir / "data");
     std::vector<char*> argv;
@@ -181,7 +183,7 @@ StandIn::StandIn(const std::vector<std::string>& options) {
         argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_t pid = 0;
-    if (::posix_spawn(&pid, DALTRIX_PYTHON, nullptr, nullptr, argv.data(), environ) != 0)
+    if (::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
         throw std::runtime_error("cannot start the SQL Server stand-in");
     m_pid = pid;
     for (int i = 0; i < 200 && m_port == 0; ++i) {
