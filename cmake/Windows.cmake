@@ -131,5 +131,14 @@ if(DALTRIX_WINE AND DALTRIX_MANIFEST_ARCH STREQUAL "amd64")
       COMMAND ${DALTRIX_BASH} ${DALTRIX_WINDOWS_TESTS}/run_conversion_test.sh
         $<TARGET_FILE:conversion_win32_test> ${CMAKE_BINARY_DIR}/conversion-test)
     set_tests_properties(conversion_win32_test PROPERTIES TIMEOUT 600)
+
+    # The complete conversion once more with the old system database on real servers, through each
+    # driver a site's tqsys.dsn may name; the script starts the servers and stops them.
+    add_test(NAME conversion_win32_old_system_servers
+      COMMAND ${DALTRIX_BASH} ${DALTRIX_WINDOWS_TESTS}/run_conversion_test.sh
+        $<TARGET_FILE:conversion_win32_test> ${CMAKE_BINARY_DIR}/conversion-servers-test
+        --old-systems "postgresql-ansi postgresql-unicode mariadb"
+        --gtest_filter=OperatorRun.ACompleteConversionCopiesTheSystemDatabaseAndRepointsTheInstallation)
+    set_tests_properties(conversion_win32_old_system_servers PROPERTIES TIMEOUT 900)
   endif()
 endif()

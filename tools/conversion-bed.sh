@@ -6,6 +6,11 @@
 #   bed_layout PROGRAM.exe PORT DIR    the demo installation (what an earlier run converted goes
 #                                      first), its old system database and ODBC drivers in DIR,
 #                                      and the ODBC variables the program needs
+#   bed_old_system KIND DRIVER DIR     after bed_layout: the old system database on a real server
+#                                      instead (postgresql or mariadb, in DIR, started on first
+#                                      use and loaded with the demo's), reached through the ODBC
+#                                      driver of that name
+#   bed_old_systems_stop               stops the servers bed_old_system started
 bed_top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # The login demo/layout.sh writes into every company DSN.
 bed_login=varnik:Demo-Losen-2026
@@ -26,4 +31,45 @@ bed_layout() {
     "$bed_top/demo/layout.sh" "$WINEPREFIX" "$program" "$port" "$dir" || return 1
     # Wine's odbc32 loads unixODBC inside the Wine process: the variables reach it there.
     export ODBCSYSINI="$dir/odbc" ODBCINI="$dir/odbc/odbc.ini" DALTRIX_STANDIN_PORT=$port
+}
+
+# The old system's drivers, under the names their Windows installers register (x64).
+bed_old_drivers='
+[PostgreSQL ANSI(x64)]
+Driver=/usr/lib/x86_64-linux-gnu/odbc/psqlodbca.so
+
+[PostgreSQL Unicode(x64)]
+Driver=/usr/lib/x86_64-linux-gnu/odbc/psqlodbcw.so
+
+[MariaDB ODBC 3.1 Driver]
+Driver=/usr/lib/x86_64-linux-gnu/odbc/libmaodbc.so
+'
+bed_old_servers=()
+
+bed_old_system() {
+    local kind=$1 driver=$2 dir=$3/$1 server="$bed_top/tools/old-system-server.sh"
+    if [ ! -s "$dir/loaded" ]; then
+        # A child of the test script: it ends with the script, also when the script is killed.
+        "$server" run "$kind" "$dir" &
+        bed_old_servers+=("$kind:$dir")
+        local tries=0
+        until "$server" ready "$kind" "$dir"; do
+            tries=$((tries + 1))
+            [ $tries -lt 600 ] && kill -0 $! 2>/dev/null ||
+                { echo "the $kind server did not start; see $dir" >&2; return 1; }
+            sleep 0.1
+        done
+        "$server" sql "$kind" "$dir" <"$bed_top/demo/old-system.sql" >/dev/null || return 1
+        echo yes >"$dir/loaded"
+    fi
+    printf '%s' "$bed_old_drivers" >>"$ODBCSYSINI/odbcinst.ini"
+    { printf '[ODBC]\r\nDRIVER=%s\r\n' "$driver"; cat "$dir/dsn"; } >"$WINEPREFIX/drive_c/Verktyg/tqsys.dsn"
+}
+
+bed_old_systems_stop() {
+    local entry
+    for entry in "${bed_old_servers[@]}"; do
+        "$bed_top/tools/old-system-server.sh" stop "${entry%%:*}" "${entry#*:}"
+    done
+    bed_old_servers=()
 }
