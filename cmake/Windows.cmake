@@ -132,13 +132,16 @@ if(DALTRIX_WINE AND DALTRIX_MANIFEST_ARCH STREQUAL "amd64")
         $<TARGET_FILE:conversion_win32_test> ${CMAKE_BINARY_DIR}/conversion-test)
     set_tests_properties(conversion_win32_test PROPERTIES TIMEOUT 600)
 
-    # The complete conversion once more with the old system database on real servers, through each
-    # driver a site's tqsys.dsn may name; the script starts the servers and stops them.
-    add_test(NAME conversion_win32_old_system_servers
-      COMMAND ${DALTRIX_BASH} ${DALTRIX_WINDOWS_TESTS}/run_conversion_test.sh
-        $<TARGET_FILE:conversion_win32_test> ${CMAKE_BINARY_DIR}/conversion-servers-test
-        --old-systems "postgresql-ansi postgresql-unicode mariadb"
-        --gtest_filter=OperatorRun.ACompleteConversionCopiesTheSystemDatabaseAndRepointsTheInstallation)
-    set_tests_properties(conversion_win32_old_system_servers PROPERTIES TIMEOUT 900)
+    # The complete conversion once more with the old system database on a real server, through
+    # each driver a site's tqsys.dsn may name; the script starts the server and stops it. The runs
+    # share one prefix, one at a time.
+    foreach(old postgresql-ansi postgresql-unicode mariadb)
+      add_test(NAME conversion_win32_old_system_${old}
+        COMMAND ${DALTRIX_BASH} ${DALTRIX_WINDOWS_TESTS}/run_conversion_test.sh
+          $<TARGET_FILE:conversion_win32_test> ${CMAKE_BINARY_DIR}/conversion-servers-test --old-system ${old}
+          --gtest_filter=OperatorRun.ACompleteConversionCopiesTheSystemDatabaseAndRepointsTheInstallation)
+      set_tests_properties(conversion_win32_old_system_${old} PROPERTIES
+        TIMEOUT 600 RESOURCE_LOCK conversion-servers-test)
+    endforeach()
   endif()
 endif()

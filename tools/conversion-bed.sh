@@ -7,10 +7,10 @@
 #                                      first), its old system database and ODBC drivers in DIR,
 #                                      and the ODBC variables the program needs
 #   bed_old_system KIND DRIVER DIR     after bed_layout: the old system database on a real server
-#                                      instead (postgresql or mariadb, in DIR, started on first
-#                                      use and loaded with the demo's), reached through the ODBC
-#                                      driver of that name
-#   bed_old_systems_stop               stops the servers bed_old_system started
+#                                      instead (postgresql or mariadb), started in DIR as a child of
+#                                      the caller and loaded with the demo's, reached through the
+#                                      ODBC driver of that name
+#   bed_old_system_stop                stops that server
 bed_top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # The login demo/layout.sh writes into every company DSN.
 bed_login=varnik:Demo-Losen-2026
@@ -44,32 +44,27 @@ Driver=/usr/lib/x86_64-linux-gnu/odbc/psqlodbcw.so
 [MariaDB ODBC 3.1 Driver]
 Driver=/usr/lib/x86_64-linux-gnu/odbc/libmaodbc.so
 '
-bed_old_servers=()
+bed_old_kind=""
+bed_old_dir=""
 
 bed_old_system() {
-    local kind=$1 driver=$2 dir=$3/$1 server="$bed_top/tools/old-system-server.sh"
-    if [ ! -s "$dir/loaded" ]; then
-        # A child of the test script: it ends with the script, also when the script is killed.
-        "$server" run "$kind" "$dir" &
-        bed_old_servers+=("$kind:$dir")
-        local tries=0
-        until "$server" ready "$kind" "$dir"; do
-            tries=$((tries + 1))
-            [ $tries -lt 600 ] && kill -0 $! 2>/dev/null ||
-                { echo "the $kind server did not start; see $dir" >&2; return 1; }
-            sleep 0.1
-        done
-        "$server" sql "$kind" "$dir" <"$bed_top/demo/old-system.sql" >/dev/null || return 1
-        echo yes >"$dir/loaded"
-    fi
+    local kind=$1 driver=$2 dir=$3/$1 server="$bed_top/tools/old-system-server.sh" tries=0
+    # A child of the test script: it ends with the script, also when the script is killed.
+    "$server" run "$kind" "$dir" &
+    bed_old_kind=$kind bed_old_dir=$dir
+    until "$server" ready "$kind" "$dir"; do
+        tries=$((tries + 1))
+        [ $tries -lt 600 ] && kill -0 $! 2>/dev/null ||
+            { echo "the $kind server did not start; see $dir" >&2; return 1; }
+        sleep 0.1
+    done
+    "$server" sql "$kind" "$dir" <"$bed_top/demo/old-system.sql" >/dev/null || return 1
     printf '%s' "$bed_old_drivers" >>"$ODBCSYSINI/odbcinst.ini"
     { printf '[ODBC]\r\nDRIVER=%s\r\n' "$driver"; cat "$dir/dsn"; } >"$WINEPREFIX/drive_c/Verktyg/tqsys.dsn"
 }
 
-bed_old_systems_stop() {
-    local entry
-    for entry in "${bed_old_servers[@]}"; do
-        "$bed_top/tools/old-system-server.sh" stop "${entry%%:*}" "${entry#*:}"
-    done
-    bed_old_servers=()
+bed_old_system_stop() {
+    [ -n "$bed_old_kind" ] || return 0
+    "$bed_top/tools/old-system-server.sh" stop "$bed_old_kind" "$bed_old_dir"
+    bed_old_kind=""
 }

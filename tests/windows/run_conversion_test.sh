@@ -1,20 +1,20 @@
 #!/usr/bin/env bash
 # Runs conversion_win32_test as the operator runs the tool: from C:\Verktyg\ of a Wine prefix laid
 # out by demo/layout.sh, with a SQL Server stand-in of its own behind the company DSNs.
-#   run_conversion_test.sh TEST.exe WORKDIR [--old-systems "OLD..."] [GTEST ARGS...]
+#   run_conversion_test.sh TEST.exe WORKDIR [--old-system OLD] [GTEST ARGS...]
 # WORKDIR keeps the prefix (made once, 6 to 10 s), the layout and the stand-in; each run lays
 # out the demo and starts the stand-in afresh, since a conversion changes both.
-# OLD names where the old system database lies, one run each: sqlite (the demo's own, the
-# default), postgresql-ansi, postgresql-unicode or mariadb: a real server this script starts,
-# loads with the demo's data and stops, reached through the tqsys.dsn by that driver.
+# OLD says where the old system database lies: sqlite (the demo's own, the default), or
+# postgresql-ansi, postgresql-unicode or mariadb: a real server this script starts, loads with the
+# demo's data and stops, which the tqsys.dsn in C:\Verktyg\ reaches through that driver.
 set -uo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 exe=${1:?the test program}
 work=${2:?a work folder}
 shift 2
-old_systems=(sqlite)
-if [ "${1:-}" = --old-systems ]; then
-    read -ra old_systems <<<"${2:?the old systems}"
+old=sqlite
+if [ "${1:-}" = --old-system ]; then
+    old=${2:?the old system}
     shift 2
 fi
 exe=$(realpath "$exe")
@@ -26,14 +26,13 @@ export WINEPREFIX="$work/wineprefix"
 export WINE_TIMEOUT=${WINE_TIMEOUT:-300}
 wine_run="$top/tools/wine-run.sh"
 standin="$work/standin"
-# The servers run as their own users, which must reach their folders: /tmp, not WORKDIR's tree.
 servers=""
 source "$top/tools/conversion-bed.sh" || exit 1
 
 cleanup() {
     "$wine_run" --stop
     bed_standin_stop "$standin"
-    bed_old_systems_stop
+    bed_old_system_stop
     [ -n "$servers" ] && rm -rf "$servers"
 }
 trap cleanup EXIT
@@ -41,38 +40,29 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
+port=$(bed_standin_start "$standin") || exit 1
 "$wine_run" --start null || { echo "the Wine prefix $WINEPREFIX did not start" >&2; exit 1; }
+bed_layout "$exe" "$port" "$work/layout" || exit 1
 # Wine's drive Z: is the Unix root.
 export DALTRIX_DEMO_SQL="Z:${top//\//\\}\\demo\\old-system.sql"
-
-# One old system: a fresh stand-in and layout, the old system database in place, one program run.
-run_once() {
-    local old=$1 port started status
-    port=$(bed_standin_start "$standin") || return 1
-    bed_layout "$exe" "$port" "$work/layout" || return 1
-    export DALTRIX_OLD_SYSTEM=${old%%-*}
+export DALTRIX_OLD_SYSTEM=${old%%-*}
+if [ "$old" != sqlite ]; then
+    # The server runs as its own user, which must reach its folder: /tmp, not WORKDIR's tree.
+    servers=$(mktemp -d /tmp/daltrix-servers-XXXXXX) && chmod 755 "$servers" || exit 1
     case $old in
-        sqlite) ;;
-        postgresql-ansi) bed_old_system postgresql "PostgreSQL ANSI(x64)" "$servers" || return 1 ;;
-        postgresql-unicode) bed_old_system postgresql "PostgreSQL Unicode(x64)" "$servers" || return 1 ;;
-        mariadb) bed_old_system mariadb "MariaDB ODBC 3.1 Driver" "$servers" || return 1 ;;
-        *) echo "unknown old system: $old" >&2; return 2 ;;
+        postgresql-ansi) driver="PostgreSQL ANSI(x64)" ;;
+        postgresql-unicode) driver="PostgreSQL Unicode(x64)" ;;
+        mariadb) driver="MariaDB ODBC 3.1 Driver" ;;
+        *) echo "unknown old system: $old" >&2; exit 2 ;;
     esac
-    started=$(date +%s)
-    # In the background, so that a signal reaches the traps at once, not when the program has ended.
-    "$wine_run" "C:\\Verktyg\\$(basename "$exe")" "$@" &
-    wait $!
-    status=$?
-    echo "conversion_win32_test ($old): exit code $status after $(($(date +%s) - started)) s" \
-        "(stand-in log: $standin/standin.log)"
-    return $status
-}
+    bed_old_system "$DALTRIX_OLD_SYSTEM" "$driver" "$servers" || exit 1
+fi
 
-status=0
-for old in "${old_systems[@]}"; do
-    if [ "$old" != sqlite ] && [ -z "$servers" ]; then
-        servers=$(mktemp -d /tmp/daltrix-servers-XXXXXX) && chmod 755 "$servers" || exit 1
-    fi
-    run_once "$old" "$@" || status=1
-done
+started=$(date +%s)
+# In the background, so that a signal reaches the traps at once, not when the program has ended.
+"$wine_run" "C:\\Verktyg\\$(basename "$exe")" "$@" &
+wait $!
+status=$?
+echo "conversion_win32_test ($old): exit code $status after $(($(date +%s) - started)) s" \
+    "(stand-in log: $standin/standin.log)"
 exit $status
