@@ -14,8 +14,6 @@ using namespace testing_support;
 namespace {
 
 using Kind = OldSystemServer::Kind;
-using Field = std::optional<std::string>;
-using Fields = std::vector<Field>;
 
 struct OldDriver {
     std::string label;
@@ -87,7 +85,7 @@ const Fields kParameters{"4711", "Varnik Lön Åäö AB",         "250",        
                          "2",    "C:\\Program Files\\Varnik", std::nullopt, "1"};
 const std::vector<bool> kParameterIsText{false, true, false, false, false, true, false, false, true, true, false};
 
-std::string Literal(const Field& value, bool text = true) {
+std::string Literal(const std::optional<std::string>& value, bool text = true) {
     if (!value)
         return "NULL";
     if (!text)
@@ -125,15 +123,6 @@ std::string WithoutTrailingBlanks(std::string text) {
 
 std::string Trimmed(const std::string& text) {
     return CString::FromUtf8(text).Trim().ToUtf8();
-}
-
-std::vector<std::string> Split(const std::string& row) {
-    std::vector<std::string> fields;
-    size_t start = 0;
-    for (size_t bar; (bar = row.find('|', start)) != std::string::npos; start = bar + 1)
-        fields.push_back(row.substr(start, bar - start));
-    fields.push_back(row.substr(start));
-    return fields;
 }
 
 class OldSystemOnServer : public ConversionBed, public ::testing::WithParamInterface<OldDriver> {
@@ -193,27 +182,23 @@ TEST_P(OldSystemOnServer, AWholeConversionCopiesEveryCompanyAndTheParameterRowWi
                                     "006 Företag 7 är valt", "007 DSN är " + Dsn(7), "008 Server är 127.0.0.1"}));
     EXPECT_TRUE(headless::TheScreen().stopMessages.empty());
 
-    // The stand-in pads its char(n) columns; ServerRows takes that padding off again.
-    std::map<int, Fields> copied;
-    for (const auto& row : ServerRows("select Nummer, Namn, FileDSN from TQ_FORETAG")) {
-        const auto fields = Split(row);
-        copied[std::stoi(fields.at(0))] = {fields.begin(), fields.end()};
-    }
+    std::map<std::string, Fields> copied;
+    for (auto& row : ServerFields("select Nummer, Namn, FileDSN from TQ_FORETAG"))
+        copied[row.at(0).value_or("<NULL>")] = std::move(row);
     ASSERT_EQ(copied.size(), kCompanies.size());
     for (const auto& c : kCompanies) {
         const Fields expected{std::to_string(c.number), Trimmed(c.name), Trimmed(c.fileDsn)};
-        EXPECT_EQ(copied[c.number], expected) << "company " << c.number;
+        EXPECT_EQ(copied[std::to_string(c.number)], expected) << "company " << c.number;
     }
 
     std::string columns;
     for (const auto& column : kParameterColumns)
         columns += (columns.empty() ? "" : ", ") + column;
-    const auto parameters = ServerRows("select " + columns + " from TQ_PARAMETRAR");
+    const auto parameters = ServerFields("select " + columns + " from TQ_PARAMETRAR");
     ASSERT_EQ(parameters.size(), 1u);
-    const auto fields = Split(parameters[0]);
-    ASSERT_EQ(fields.size(), kParameters.size());
-    for (size_t i = 0; i < fields.size(); ++i)
-        EXPECT_EQ(fields[i], kParameters[i].value_or("<NULL>")) << kParameterColumns[i];
+    ASSERT_EQ(parameters[0].size(), kParameters.size());
+    for (size_t i = 0; i < kParameters.size(); ++i)
+        EXPECT_EQ(parameters[0][i], kParameters[i]) << kParameterColumns[i];
 }
 
 INSTANTIATE_TEST_SUITE_P(PostgreSql, OldSystemOnServer,

@@ -58,28 +58,21 @@ protected:
         return -1;
     }
 
-    std::vector<std::string> ServerRows(const std::string& sql) {
+    // The rows of a query in Varnik_tqsys on the stand-in, without the blank padding of its char(n)
+    // columns: that padding is the server's, not the data's.
+    std::vector<Fields> ServerFields(const std::string& sql) {
         CDatabase db;
         db.OpenEx(CString::FromUtf8(server->ConnectString()));
         db.ExecuteSQL(u"USE [Varnik_tqsys]");
-        auto rows = QueryRows(db, sql);
-        // char(n) comes back padded to n; the padding is the server's, not the data's.
-        for (auto& row : rows) {
-            std::string trimmed;
-            size_t start = 0;
-            while (start <= row.size()) {
-                size_t end = row.find('|', start);
-                if (end == std::string::npos)
-                    end = row.size();
-                std::string cell = row.substr(start, end - start);
-                cell.erase(cell.find_last_not_of(' ') + 1);
-                trimmed += (start ? "|" : "") + cell;
-                start = end + 1;
-            }
-            row = trimmed;
-        }
+        auto rows = QueryFields(db, sql);
+        for (auto& row : rows)
+            for (auto& field : row)
+                if (field)
+                    field->erase(field->find_last_not_of(' ') + 1);
         return rows;
     }
+
+    std::vector<std::string> ServerRows(const std::string& sql) { return JoinedRows(ServerFields(sql)); }
 
     void Direct(const std::vector<std::string>& statements) {
         CDatabase db;

@@ -244,20 +244,35 @@ void StandIn::WriteCompanyDsn(const fs::path& dsnFile, const std::string& user, 
                            extra);
 }
 
-std::vector<std::string> QueryRows(CDatabase& db, const std::string& sql) {
-    std::vector<std::string> rows;
+std::vector<Fields> QueryFields(CDatabase& db, const std::string& sql) {
+    std::vector<Fields> rows;
     CRecordset rs(&db);
     rs.Open(CRecordset::snapshot, CString::FromUtf8(sql));
     for (; !rs.IsEOF(); rs.MoveNext()) {
-        std::string row;
+        Fields row;
         for (short c = 0; c < rs.GetODBCFieldCount(); ++c) {
             CString value;
             const bool present = rs.GetFieldValueOrNull(c, value);
-            row += (c ? "|" : "") + (present ? value.ToUtf8() : std::string("<NULL>"));
+            row.push_back(present ? std::optional<std::string>(value.ToUtf8()) : std::nullopt);
         }
-        rows.push_back(row);
+        rows.push_back(std::move(row));
     }
     return rows;
+}
+
+std::vector<std::string> JoinedRows(const std::vector<Fields>& rows) {
+    std::vector<std::string> joined;
+    for (const auto& row : rows) {
+        std::string text;
+        for (size_t c = 0; c < row.size(); ++c)
+            text += (c ? "|" : "") + row[c].value_or("<NULL>");
+        joined.push_back(text);
+    }
+    return joined;
+}
+
+std::vector<std::string> QueryRows(CDatabase& db, const std::string& sql) {
+    return JoinedRows(QueryFields(db, sql));
 }
 
 DialogFixture::DialogFixture() : dlg(std::make_unique<CDaltrixDlg>()) {

@@ -6,6 +6,7 @@
 #include "support/LegacyDatabase.h"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -98,7 +99,14 @@ private:
     int m_port = 0;
 };
 
-// All rows of a query as text, each row's fields joined with "|"; NULL as "<NULL>".
+// The fields of one row as text; a NULL field has no value.
+using Fields = std::vector<std::optional<std::string>>;
+
+// All rows of a query, field by field.
+std::vector<Fields> QueryFields(CDatabase& db, const std::string& sql);
+// Each row's fields joined with "|"; NULL as "<NULL>".
+std::vector<std::string> JoinedRows(const std::vector<Fields>& rows);
+// All rows of a query, joined.
 std::vector<std::string> QueryRows(CDatabase& db, const std::string& sql);
 
 // The main dialog as shown, with its program folder and installation folder set.
