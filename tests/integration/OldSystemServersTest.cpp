@@ -77,13 +77,26 @@ const std::vector<Company> kCompanies{
     {40, "O'Brien & Co", "tq0040.dsn"},
 };
 
-// The parameter row in the old table's column order (OldSystemTables); Password is NULL.
-const std::vector<std::string> kParameterColumns{"Licensnr",      "Licensagare", "Max_lontagare",   "Max_foretag",
-                                                 "Kontrollsumma", "Nyckel",      "Major",           "Minor",
-                                                 "Sokvag",        "Password",    "MultiplaPerioder"};
-const Fields kParameters{"4711", "Varnik Lön Åäö AB",         "250",        "10", "918273", "NYCKEL-ÅÄÖ", "3",
-                         "2",    "C:\\Program Files\\Varnik", std::nullopt, "1"};
-const std::vector<bool> kParameterIsText{false, true, false, false, false, true, false, false, true, true, false};
+struct Parameter {
+    std::string column;
+    std::optional<std::string> value;
+    bool text;
+};
+
+// The parameter row, in the old table's column order (OldSystemTables), one field NULL.
+const std::vector<Parameter> kParameters{
+    {"Licensnr", "4711", false},
+    {"Licensagare", "Varnik Lön Åäö AB", true},
+    {"Max_lontagare", "250", false},
+    {"Max_foretag", "10", false},
+    {"Kontrollsumma", "918273", false},
+    {"Nyckel", "NYCKEL-ÅÄÖ", true},
+    {"Major", "3", false},
+    {"Minor", "2", false},
+    {"Sokvag", "C:\\Program Files\\Varnik", true},
+    {"Password", std::nullopt, true},
+    {"MultiplaPerioder", "1", false},
+};
 
 std::string Literal(const std::optional<std::string>& value, bool text = true) {
     if (!value)
@@ -103,8 +116,8 @@ std::vector<std::string> OldSystemScript() {
         sql.push_back("INSERT INTO TQ_FORETAG VALUES(" + std::to_string(c.number) + ", " + Literal(c.name) + ", " +
                       Literal(c.fileDsn) + ")");
     std::string values;
-    for (size_t i = 0; i < kParameters.size(); ++i)
-        values += (i ? ", " : "") + Literal(kParameters[i], kParameterIsText[i]);
+    for (const auto& p : kParameters)
+        values += (values.empty() ? "" : ", ") + Literal(p.value, p.text);
     sql.push_back("INSERT INTO TQ_PARAMETRAR VALUES(" + values + ")");
     return sql;
 }
@@ -192,13 +205,13 @@ TEST_P(OldSystemOnServer, AWholeConversionCopiesEveryCompanyAndTheParameterRowWi
     }
 
     std::string columns;
-    for (const auto& column : kParameterColumns)
-        columns += (columns.empty() ? "" : ", ") + column;
+    for (const auto& p : kParameters)
+        columns += (columns.empty() ? "" : ", ") + p.column;
     const auto parameters = ServerFields("select " + columns + " from TQ_PARAMETRAR");
     ASSERT_EQ(parameters.size(), 1u);
     ASSERT_EQ(parameters[0].size(), kParameters.size());
     for (size_t i = 0; i < kParameters.size(); ++i)
-        EXPECT_EQ(parameters[0][i], kParameters[i]) << kParameterColumns[i];
+        EXPECT_EQ(parameters[0][i], kParameters[i].value) << kParameters[i].column;
 }
 
 INSTANTIATE_TEST_SUITE_P(PostgreSql, OldSystemOnServer,
