@@ -1,5 +1,5 @@
-// Which characters Windows code page 1252 has a byte for: the code page of Varnik_tqsys's char
-// columns (Finnish_Swedish_CI_AS), which store any other character as '?' or a look-alike.
+// The characters a value cannot bring into Varnik_tqsys's char columns: their code page is 1252
+// (Finnish_Swedish_CI_AS), and they store a character without a byte there as '?' or a look-alike.
 #pragma once
 
 #include "platform/CString.h"

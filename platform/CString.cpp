@@ -54,26 +54,27 @@ void AppendNumber(std::u16string& out, int value, size_t width, char16_t pad) {
     out += text;
 }
 
-}  // namespace
-
-CString CString::FromUtf8(std::string_view utf8) {
+// Each byte that does not start a well-formed sequence reads as U+FFFD and clears `valid`.
+std::u16string DecodeUtf8(std::string_view utf8, bool& valid) {
     std::u16string out;
+    valid = true;
     for (size_t i = 0; i < utf8.size();) {
         const auto lead = static_cast<unsigned char>(utf8[i]);
-        const int extra = lead < 0x80 ? 0 : lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : -1;
-        if (extra < 0 || i + static_cast<size_t>(extra) >= utf8.size()) {
-            out += u'\uFFFD';
-            ++i;
-            continue;
-        }
-        char32_t cp = extra == 0 ? lead : lead & (0x3F >> extra);
-        bool valid = true;
-        for (int k = 1; k <= extra; ++k) {
+        const int extra = lead < 0x80    ? 0
+                          : lead >= 0xF8 ? -1
+                          : lead >= 0xF0 ? 3
+                          : lead >= 0xE0 ? 2
+                          : lead >= 0xC0 ? 1
+                                         : -1;
+        bool wellFormed = extra >= 0 && i + static_cast<size_t>(extra) < utf8.size();
+        char32_t cp = extra <= 0 ? lead : lead & (0x3F >> extra);
+        for (int k = 1; wellFormed && k <= extra; ++k) {
             const auto next = static_cast<unsigned char>(utf8[i + static_cast<size_t>(k)]);
-            valid = valid && (next & 0xC0) == 0x80;
+            wellFormed = (next & 0xC0) == 0x80;
             cp = (cp << 6) | (next & 0x3F);
         }
-        if (!valid) {
+        if (!wellFormed) {
+            valid = false;
             out += u'\uFFFD';
             ++i;
             continue;
@@ -81,7 +82,22 @@ CString CString::FromUtf8(std::string_view utf8) {
         AppendUtf16(out, cp);
         i += static_cast<size_t>(extra) + 1;
     }
-    return CString(std::move(out));
+    return out;
+}
+
+}  // namespace
+
+CString CString::FromUtf8(std::string_view utf8) {
+    bool valid = true;
+    return CString(DecodeUtf8(utf8, valid));
+}
+
+std::optional<CString> CString::FromValidUtf8(std::string_view utf8) {
+    bool valid = true;
+    std::u16string text = DecodeUtf8(utf8, valid);
+    if (!valid)
+        return std::nullopt;
+    return CString(std::move(text));
 }
 
 std::string CString::ToUtf8() const {

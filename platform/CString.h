@@ -1,6 +1,7 @@
 // The UTF-16 string of the whole tool: every text, path and SQL statement.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -14,7 +15,10 @@ public:
     CString(std::u16string_view text) : m_text(text) {}
     CString(const char16_t* text, int length) : m_text(text, static_cast<size_t>(length)) {}
 
+    // A byte that starts no well-formed sequence reads as U+FFFD.
     static CString FromUtf8(std::string_view utf8);
+    // None when the bytes are not well-formed UTF-8.
+    static std::optional<CString> FromValidUtf8(std::string_view utf8);
     std::string ToUtf8() const;
 
     const char16_t* GetString() const { return m_text.c_str(); }

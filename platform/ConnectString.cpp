@@ -1,5 +1,6 @@
 #include "ConnectString.h"
 
+#include "CodePage1252.h"
 #include "Exceptions.h"
 #include "System.h"
 
@@ -9,26 +10,8 @@ bool SameKey(const CString& a, const CString& b) {
     return CString(a).MakeUpper() == CString(b).MakeUpper();
 }
 
-bool IsValidUtf8(const std::vector<unsigned char>& bytes, size_t from) {
-    for (size_t i = from; i < bytes.size();) {
-        const unsigned char lead = bytes[i];
-        const size_t extra = lead < 0x80             ? 0
-                             : (lead & 0xE0) == 0xC0 ? 1
-                             : (lead & 0xF0) == 0xE0 ? 2
-                             : (lead & 0xF8) == 0xF0 ? 3
-                                                     : 9;
-        if (extra == 9 || i + extra >= bytes.size())
-            return false;
-        for (size_t k = 1; k <= extra; ++k)
-            if ((bytes[i + k] & 0xC0) != 0x80)
-                return false;
-        i += extra + 1;
-    }
-    return true;
-}
-
 // The file's text: UTF-16 with its byte-order mark, UTF-8 (with or without one), else the
-// single-byte Windows text in which the product writes its DSN files.
+// single-byte Windows text (code page 1252) in which the product writes its DSN files.
 CString DecodeFileText(const std::vector<unsigned char>& bytes) {
     if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
         std::u16string text;
@@ -37,10 +20,7 @@ CString DecodeFileText(const std::vector<unsigned char>& bytes) {
         return CString(std::move(text));
     }
     const size_t bom = (bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) ? 3 : 0;
-    if (IsValidUtf8(bytes, bom))
-        return CString::FromUtf8(std::string(bytes.begin() + static_cast<long>(bom), bytes.end()));
-    std::u16string text(bytes.begin(), bytes.end());
-    return CString(std::move(text));
+    return DecodeUtf8Or1252(std::string_view(reinterpret_cast<const char*>(bytes.data()) + bom, bytes.size() - bom));
 }
 
 // A value that already stands in braces: "{", then text in which every "}" is doubled, then "}".

@@ -1,11 +1,15 @@
 #include "Database.h"
 
+#include "AnsiText.h"
 #include "ConnectString.h"
 #include "PaintPacing.h"
 #include "Window.h"
 
 #include "platform/OdbcApi.h"
 
+#include <algorithm>
+#include <optional>
+#include <string>
 #include <vector>
 
 static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "ODBC wide characters must be UTF-16 units");
@@ -15,7 +19,11 @@ struct OdbcHandle {
         if (!SQL_SUCCEEDED(SQLAllocHandle(type, parent, &handle)))
             handle = SQL_NULL_HANDLE;
     }
+    // A connection is disconnected before it is freed, on every path: a driver manager refuses
+    // to free a connected handle, and the driver's session would stay open.
     ~OdbcHandle() {
+        if (connected)
+            SQLDisconnect(handle);
         if (handle != SQL_NULL_HANDLE)
             SQLFreeHandle(type, handle);
     }
@@ -24,6 +32,7 @@ struct OdbcHandle {
 
     SQLSMALLINT type;
     SQLHANDLE handle = SQL_NULL_HANDLE;
+    bool connected = false;
 };
 
 namespace {
@@ -120,6 +129,16 @@ void CheckOptional(SQLRETURN ret, const OdbcHandle& on) {
     ThrowDiagnostics(records, ret);
 }
 
+// An ODBC 2 driver knows no wide text: the driver managers convert its single-byte text for a
+// wide request, but unixODBC leaves the buffer untouched for a part whose length is not known
+// (SQL_NO_TOTAL). Its text is asked for in its own single-byte form and converted here.
+bool IsOdbc2Driver(const OdbcHandle& dbc) {
+    SQLWCHAR version[16] = {};
+    SQLSMALLINT length = 0;
+    const SQLRETURN ret = SQLGetInfoW(dbc.handle, SQL_DRIVER_ODBC_VER, version, sizeof version, &length);
+    return SQL_SUCCEEDED(ret) && version[0] == u'0' && version[1] < u'3';
+}
+
 SQLPOINTER Seconds(unsigned seconds) {
     return reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(seconds));
 }
@@ -158,8 +177,10 @@ bool CDatabase::OpenEx(const CString& connect, unsigned /*options*/) {
     if (ret == SQL_NO_DATA)
         return false;  // the operator cancelled the driver's login prompt
     Check(ret, *dbc);
+    dbc->connected = true;
     CheckOptional(SQLSetConnectAttrW(dbc->handle, SQL_ATTR_CONNECTION_TIMEOUT, Seconds(kQueryTimeoutSeconds), 0), *dbc);
 
+    m_singleByteText = IsOdbc2Driver(*dbc);
     m_connect.Set(CString(reinterpret_cast<const char16_t*>(completed.data())));
     m_env = std::move(env);
     m_dbc = std::move(dbc);
@@ -167,8 +188,6 @@ bool CDatabase::OpenEx(const CString& connect, unsigned /*options*/) {
 }
 
 void CDatabase::Close() {
-    if (m_dbc)
-        SQLDisconnect(m_dbc->handle);
     m_dbc.reset();
     m_env.reset();
     m_connect.Clear();
@@ -191,6 +210,45 @@ std::unique_ptr<OdbcHandle> NewStatement(const OdbcHandle& dbc) {
     CheckOptional(SQLSetStmtAttrW(stmt->handle, SQL_ATTR_QUERY_TIMEOUT, Seconds(CDatabase::kQueryTimeoutSeconds), 0),
                   *stmt);
     return stmt;
+}
+
+// How many units of a part the buffer holds. A length says so, up to the room before the
+// terminator. SQL_NO_TOTAL says nothing: the rule is that such a part fills the buffer, but old
+// drivers hand out a few bytes at a time. The terminator they write last marks the end, and since
+// the buffer was filled with non-zero units beforehand, it is the last zero in it, even when the
+// value holds zeros of its own.
+template <class Unit>
+size_t PartLength(const std::vector<Unit>& buffer, SQLLEN indicator) {
+    const size_t room = buffer.size() - 1;
+    if (indicator >= 0)
+        return std::min(room, static_cast<size_t>(indicator) / sizeof(Unit));
+    const auto terminator = std::find(buffer.rbegin(), buffer.rend(), Unit{0});
+    return terminator == buffer.rend() ? room : static_cast<size_t>(buffer.rend() - terminator) - 1;
+}
+
+// A column's value, in as many parts as the driver hands it out in; none for NULL.
+template <class Unit>
+std::optional<std::basic_string<Unit>> ReadValue(const OdbcHandle& stmt, SQLUSMALLINT column, SQLSMALLINT type) {
+    // Room for a char(255) value in one part.
+    constexpr size_t kUnits = 256;
+    constexpr Unit kUnwritten = 0x7F;
+    std::vector<Unit> buffer(kUnits);
+    std::basic_string<Unit> value;
+    for (;;) {
+        std::fill(buffer.begin(), buffer.end(), kUnwritten);
+        SQLLEN indicator = 0;
+        const SQLRETURN ret = SQLGetData(stmt.handle, column, type, buffer.data(),
+                                         static_cast<SQLLEN>(kUnits * sizeof(Unit)), &indicator);
+        if (ret == SQL_NO_DATA)
+            return value;
+        Check(ret, stmt);
+        if (indicator == SQL_NULL_DATA)
+            return std::nullopt;
+        value.append(buffer.data(), PartLength(buffer, indicator));
+        // SQL_SUCCESS means this was the last part; with-info (01004) means more follows.
+        if (ret == SQL_SUCCESS)
+            return value;
+    }
 }
 
 }  // namespace
@@ -250,27 +308,15 @@ void CRecordset::MoveNext() {
 bool CRecordset::GetFieldValueOrNull(short index, CString& value) {
     if (!IsOpen() || m_eof)
         throw CDBException(u"No current row", u"State:24000", SQL_ERROR);
-    std::u16string text;
-    std::vector<SQLWCHAR> chunk(4096);
-    for (;;) {
-        SQLLEN indicator = 0;
-        const SQLRETURN ret =
-            SQLGetData(m_stmt->handle, static_cast<SQLUSMALLINT>(index + 1), SQL_C_WCHAR, chunk.data(),
-                       static_cast<SQLLEN>(chunk.size() * sizeof(SQLWCHAR)), &indicator);
-        if (ret == SQL_NO_DATA)
-            break;
-        Check(ret, *m_stmt);
-        if (indicator == SQL_NULL_DATA) {
-            value = CString();
-            return false;
-        }
-        text += reinterpret_cast<const char16_t*>(chunk.data());
-        // SQL_SUCCESS means this was the last piece; with-info (01004) means more follows.
-        if (ret == SQL_SUCCESS)
-            break;
+    const auto column = static_cast<SQLUSMALLINT>(index + 1);
+    if (m_database->m_singleByteText) {
+        const auto bytes = ReadValue<char>(*m_stmt, column, SQL_C_CHAR);
+        value = bytes ? DecodeAnsiText(*bytes) : CString();
+        return bytes.has_value();
     }
-    value = CString(std::move(text));
-    return true;
+    auto text = ReadValue<char16_t>(*m_stmt, column, SQL_C_WCHAR);
+    value = text ? CString(std::move(*text)) : CString();
+    return text.has_value();
 }
 
 void CRecordset::GetFieldValue(short index, CString& value) {

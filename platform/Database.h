@@ -39,6 +39,7 @@ private:
     std::unique_ptr<OdbcHandle> m_env;
     std::unique_ptr<OdbcHandle> m_dbc;
     ProtectedText m_connect;
+    bool m_singleByteText = false;  // text is read in the driver's single-byte form
 };
 
 // The connection to the company's SQL Server.

@@ -27,4 +27,17 @@ TEST(FileDsnValues, PasswordsWithSemicolonsAndBracesLogIn) {
     }
 }
 
+TEST(FileDsnValues, ASingleByteFileDsnLogsInWithCharactersOfCodePage1252) {
+    // "Pa€s–ord’s" as the product writes it: code page 1252, one byte a character.
+    StandIn server({"--login", "anna:Pa\u20ACs\u2013ord\u2019s"});
+    TempDir dir;
+    server.WriteCompanyDsn(dir / "tq0001.dsn", "anna", "Pa\x80s\x96ord\x92s");
+    CDatabase db;
+    try {
+        EXPECT_TRUE(db.OpenEx(CString(u"FILEDSN=") + WinPath(dir / "tq0001.dsn") + u";", 0));
+    } catch (const CDBException& e) {
+        ADD_FAILURE() << e.m_strError.ToUtf8();
+    }
+}
+
 }  // namespace

@@ -46,6 +46,79 @@ TEST_F(LegacyDriver, AnyOtherFailureOfATimeoutStillRaises) {
     EXPECT_FALSE(rs.IsOpen());
 }
 
+// Every row of the query, as QueryRows gives them, with each field's blank padding cut.
+std::vector<std::string> TrimmedRows(CDatabase& db, const std::string& sql) {
+    auto rows = QueryRows(db, sql);
+    for (auto& row : rows) {
+        std::string trimmed;
+        for (size_t start = 0; start <= row.size();) {
+            size_t end = row.find('|', start);
+            if (end == std::string::npos)
+                end = row.size();
+            std::string field = row.substr(start, end - start);
+            field.erase(field.find_last_not_of(' ') + 1);
+            trimmed += (start ? "|" : "") + field;
+            start = end + 1;
+        }
+        row = trimmed;
+    }
+    return rows;
+}
+
+TEST_F(LegacyDriver, TextHandedOutInPartsArrivesWholeAndPadded) {
+    const std::string longName(300, 'L');  // longer than a part of the layer's own
+    WriteFile(database, legacy::DatabaseText(LegacyOldSystem(
+                            {{"1", "Bj\xF6rk & S\xF6ner \x80", "tq0001.dsn"}, {"2", longName, legacy::Cell()}}, {})));
+    for (const std::string part : {"1", "3", "7", "0"}) {
+        SCOPED_TRACE("PartBytes=" + part);
+        CDatabase db;
+        ASSERT_TRUE(db.OpenEx(Connect("PartBytes=" + part)));
+        const auto rows = QueryRows(db, "select Nummer, Namn, FileDSN from TQ_FORETAG");
+        ASSERT_EQ(rows.size(), 2u);
+        EXPECT_EQ(rows[0], "1|Björk & Söner €" + std::string(128 - 15, ' ') + "|tq0001.dsn" + std::string(245, ' '));
+        EXPECT_EQ(rows[1], "2|" + longName + "|<NULL>");
+    }
+}
+
+TEST_F(LegacyDriver, AZeroByteInsideAValueDoesNotCutIt) {
+    const std::string withZero("A\0B", 3);
+    WriteFile(database, legacy::DatabaseText(LegacyOldSystem({{"1", withZero + "C", withZero}}, {})));
+    for (const std::string part : {"2", "0"}) {
+        SCOPED_TRACE("PartBytes=" + part);
+        CDatabase db;
+        ASSERT_TRUE(db.OpenEx(Connect("PartBytes=" + part)));
+        EXPECT_EQ(TrimmedRows(db, "select Namn, FileDSN from TQ_FORETAG"),
+                  std::vector<std::string>{withZero + "C|" + withZero});
+    }
+}
+
+TEST_F(LegacyDriver, AConnectionThatConnectedIsAlwaysDisconnected) {
+    const fs::path counter = dir / "counter.txt";
+    const std::string counted = "Counter=" + counter.string() + ";";
+    {
+        CDatabase closed;
+        ASSERT_TRUE(closed.OpenEx(Connect(counted)));
+        closed.Close();
+        EXPECT_EQ(ReadFile(counter), "connect\ndisconnect\n");
+        CDatabase destroyed;
+        ASSERT_TRUE(destroyed.OpenEx(Connect(counted)));
+    }
+    EXPECT_EQ(ReadFile(counter), "connect\ndisconnect\nconnect\ndisconnect\n");
+
+    // A later step of the open fails after the driver connected.
+    fs::remove(counter);
+    CDatabase failed;
+    EXPECT_THROW(failed.OpenEx(Connect(counted + "ConnectionTimeout=HY000")), CDBException);
+    EXPECT_EQ(ReadFile(counter), "connect\ndisconnect\n");
+
+    // A connect that fails has nothing to disconnect.
+    fs::remove(counter);
+    EXPECT_THROW(
+        failed.OpenEx(CString::FromUtf8("DRIVER=Legacy;Database=" + (dir / "none.txt").string() + ";" + counted)),
+        CDBException);
+    EXPECT_FALSE(fs::exists(counter));
+}
+
 TEST_F(LegacyDriver, StartaListsTheCompaniesThroughATqsysDsnNamingIt) {
     const fs::path install = dir / "Varnik";
     const fs::path program = dir / "Verktyg";

@@ -49,6 +49,14 @@ TEST(CStringText, Utf8RoundTripKeepsSwedishAndAstralCharacters) {
               "a");
 }
 
+TEST(CStringText, OnlyWellFormedUtf8IsValid) {
+    EXPECT_EQ(CString::FromValidUtf8("L\xC3\xB6n \xE2\x82\xAC \xF0\x9F\x98\x80")->Str(), u"L\u00F6n \u20AC \U0001F600");
+    EXPECT_EQ(CString::FromValidUtf8("")->Str(), u"");
+    EXPECT_EQ(CString::FromValidUtf8("\xEF\xBF\xBD")->Str(), u"\uFFFD");  // a replacement character of its own
+    for (const char* bad : {"L\xF6n", "\xC3", "\xE2\x82", "\x80", "\xC3\x28", "\xF8\x88\x80\x80\x80"})
+        EXPECT_FALSE(CString::FromValidUtf8(bad)) << bad;
+}
+
 TEST(CStringText, SearchAndCutBehaveLikeTheFrameworkString) {
     const CString s(u"DRIVER={SQL Server};SERVER=SRV01");
     EXPECT_EQ(s.Find(u"SERVER="), 20);

@@ -1,4 +1,5 @@
 #include "conversion/CodePage1252.h"
+#include "platform/CodePage1252.h"
 
 #include <gtest/gtest.h>
 
@@ -57,6 +58,35 @@ TEST(CodePage1252, NamesACodePointWithAtLeastFourHexDigits) {
     EXPECT_EQ(CodePointName(0xD800).ToUtf8(), "U+D800");
     EXPECT_EQ(CodePointName(0x10FFFF).ToUtf8(), "U+10FFFF");
     EXPECT_EQ(CodePointName(0).ToUtf8(), "U+0000");
+}
+
+TEST(CodePage1252, ReadsEveryByteAsWindowsDoes) {
+    std::string bytes;
+    for (int byte = 0; byte < 256; ++byte)
+        bytes += static_cast<char>(byte);
+    const std::u16string text = Decode1252(bytes).Str();
+    ASSERT_EQ(text.size(), 256u);
+    const std::u16string upperControlArea =
+        u"\u20AC\u0081\u201A\u0192\u201E\u2026\u2020\u2021\u02C6\u2030\u0160\u2039\u0152\u008D\u017D\u008F"
+        u"\u0090\u2018\u2019\u201C\u201D\u2022\u2013\u2014\u02DC\u2122\u0161\u203A\u0153\u009D\u017E\u0178";
+    EXPECT_EQ(text.substr(0x80, 32), upperControlArea);
+    for (int byte = 0; byte < 256; ++byte) {
+        if (byte < 0x80 || byte >= 0xA0) {
+            EXPECT_EQ(text[static_cast<size_t>(byte)], static_cast<char16_t>(byte)) << byte;
+        }
+    }
+    // Every character read back from a byte has that byte, but for the five unassigned ones.
+    int assigned = 0;
+    for (const char16_t ch : text)
+        assigned += IsIn1252(ch) ? 1 : 0;
+    EXPECT_EQ(assigned, 251);
+}
+
+TEST(CodePage1252, SingleByteTextThatIsNoUtf8IsReadAs1252) {
+    EXPECT_EQ(DecodeUtf8Or1252("Bj\xC3\xB6rk \xE2\x82\xAC").Str(), u"Bj\u00F6rk \u20AC");
+    EXPECT_EQ(DecodeUtf8Or1252("Bj\xF6rk \x80\x96\x92").Str(), u"Bj\u00F6rk \u20AC\u2013\u2019");
+    EXPECT_EQ(DecodeUtf8Or1252("\xC3").Str(), u"\u00C3");  // a sequence cut short is no UTF-8
+    EXPECT_EQ(DecodeUtf8Or1252(std::string_view("a\0b", 3)).Str(), std::u16string(u"a\0b", 3));
 }
 
 }  // namespace

@@ -44,4 +44,18 @@ INSTANTIATE_TEST_SUITE_P(Values, JoinedValues,
                                            JoinCase{"Empty", u"", u""}),
                          [](const ::testing::TestParamInfo<JoinCase>& info) { return std::string(info.param.name); });
 
+TEST(FileDsnText, SingleByteFilesAreWindowsCodePage1252) {
+    const std::string ansi = "[ODBC]\r\nUID=J\xF6rgen\r\nPWD=Pa\x80s\x96ord\x92s\x81\r\n";
+    const ConnectItems items = ParseFileDsn(std::vector<unsigned char>(ansi.begin(), ansi.end()));
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].second.Str(), u"J\u00F6rgen");
+    EXPECT_EQ(items[1].second.Str(), u"Pa\u20ACs\u2013ord\u2019s\u0081");
+
+    // The same text in UTF-8, with and without its byte-order mark, reads the same.
+    const std::string utf8 = CString(u"[ODBC]\r\nUID=J\u00F6rgen\r\nPWD=Pa\u20ACs\u2013ord\u2019s\u0081\r\n").ToUtf8();
+    EXPECT_EQ(ParseFileDsn(std::vector<unsigned char>(utf8.begin(), utf8.end())), items);
+    const std::string withBom = "\xEF\xBB\xBF" + utf8;
+    EXPECT_EQ(ParseFileDsn(std::vector<unsigned char>(withBom.begin(), withBom.end())), items);
+}
+
 }  // namespace
