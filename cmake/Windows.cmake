@@ -130,18 +130,18 @@ if(DALTRIX_WINE AND DALTRIX_MANIFEST_ARCH STREQUAL "amd64")
     add_test(NAME conversion_win32_test
       COMMAND ${DALTRIX_BASH} ${DALTRIX_WINDOWS_TESTS}/run_conversion_test.sh
         $<TARGET_FILE:conversion_win32_test> ${CMAKE_BINARY_DIR}/conversion-test)
-    set_tests_properties(conversion_win32_test PROPERTIES TIMEOUT 600)
+    set_tests_properties(conversion_win32_test PROPERTIES TIMEOUT 600 RESOURCE_LOCK conversion-test)
 
     # The complete conversion once more with the old system database on a real server, through
-    # each driver a site's tqsys.dsn may name; the script starts the server and stops it. The runs
-    # share one prefix, one at a time.
+    # each driver a site's tqsys.dsn may name; the script starts the server and stops it. Every
+    # run lays out its folders afresh, so all share one prefix (a new one takes half a minute),
+    # one at a time.
     foreach(old postgresql-ansi postgresql-unicode mariadb)
       add_test(NAME conversion_win32_old_system_${old}
         COMMAND ${DALTRIX_BASH} ${DALTRIX_WINDOWS_TESTS}/run_conversion_test.sh
-          $<TARGET_FILE:conversion_win32_test> ${CMAKE_BINARY_DIR}/conversion-servers-test --old-system ${old}
+          $<TARGET_FILE:conversion_win32_test> ${CMAKE_BINARY_DIR}/conversion-test --old-system ${old}
           --gtest_filter=OperatorRun.ACompleteConversionCopiesTheSystemDatabaseAndRepointsTheInstallation)
-      set_tests_properties(conversion_win32_old_system_${old} PROPERTIES
-        TIMEOUT 600 RESOURCE_LOCK conversion-servers-test)
+      set_tests_properties(conversion_win32_old_system_${old} PROPERTIES TIMEOUT 600 RESOURCE_LOCK conversion-test)
     endforeach()
   endif()
 endif()
