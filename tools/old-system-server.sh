@@ -13,7 +13,7 @@
 # that reach tqsys (everything but DRIVER), CR LF, as a file DSN carries them.
 set -euo pipefail
 
-action=${1:?run, ready or sql}
+action=${1:?run, ready, sql or stop}
 kind=${2:?postgresql or mariadb}
 dir=${3:?a folder for the server}
 
@@ -117,11 +117,11 @@ run_postgresql() {
         -c shared_buffers=16MB -c max_connections=20 >"$dir/server.log" 2>&1
 }
 
-mariadb_options() {
-    echo --no-defaults --datadir="$dir/data" --innodb-buffer-pool-size=16M --innodb-log-file-size=4M \
-        --innodb-flush-log-at-trx-commit=0 --skip-innodb-doublewrite --innodb-flush-method=nosync \
-        --character-set-server=utf8mb4 --collation-server=utf8mb4_general_ci
-}
+# Small and unsynced: nothing here needs to survive a crash.
+mariadb_options=(--no-defaults --datadir="$dir/data" --innodb-buffer-pool-size=16M --innodb-log-file-size=4M
+    --innodb-flush-log-at-trx-commit=0 --skip-innodb-doublewrite --innodb-flush-method=nosync
+    --character-set-server=utf8mb4 --collation-server=utf8mb4_general_ci --max-connections=20
+    --table-open-cache=64 --open-files-limit=1024)
 
 run_mariadb() {
     local port
@@ -132,11 +132,11 @@ run_mariadb() {
       echo "USE mysql;"
       echo "SET @auth_root_socket=NULL;"
       cat /usr/share/mysql/mysql_system_tables.sql /usr/share/mysql/mysql_system_tables_data.sql
-    } | as_service mariadbd $(mariadb_options) --bootstrap --log-warnings=0 >"$dir/bootstrap.log" 2>&1 ||
+    } | as_service mariadbd "${mariadb_options[@]}" --bootstrap --log-warnings=0 >"$dir/bootstrap.log" 2>&1 ||
         { cat "$dir/bootstrap.log" >&2; exit 1; }
     port=$(free_port)
     write_dsn "$port"
-    become_server mariadbd $(mariadb_options) --port="$port" --bind-address=127.0.0.1 \
+    become_server mariadbd "${mariadb_options[@]}" --port="$port" --bind-address=127.0.0.1 \
         --socket="$dir/mysqld.sock" --pid-file="$dir/mysqld.pid" --skip-name-resolve --skip-log-bin \
         --log-error="$dir/server.log"
 }
@@ -146,7 +146,8 @@ port() {
 }
 
 psql_admin() {
-    PGCLIENTENCODING=UTF8 PGOPTIONS='-c client_min_messages=warning' psql -X -q -v ON_ERROR_STOP=1 -h "$dir" -p "$(port)" -U "$login" "$@"
+    PGCLIENTENCODING=UTF8 PGOPTIONS='-c client_min_messages=warning' \
+        psql -X -q -v ON_ERROR_STOP=1 -h "$dir" -p "$(port)" -U "$login" "$@"
 }
 
 mariadb_admin() {
@@ -179,9 +180,11 @@ sql() {
     esac
 }
 
-# A process that has ended but is not yet reaped by its parent counts as gone.
+# Whether this folder's server (or the script that becomes it) still runs as that process: one
+# that has ended but is not yet reaped counts as gone, and so does another that took its number.
 running() {
-    [ -r "/proc/$1/status" ] && ! grep -q '^State:[[:space:]]*Z' "/proc/$1/status" 2>/dev/null
+    [ -r "/proc/$1/status" ] && ! grep -q '^State:[[:space:]]*Z' "/proc/$1/status" 2>/dev/null &&
+        tr '\0' '\n' <"/proc/$1/cmdline" 2>/dev/null | grep -qF "$dir"
 }
 
 stop() {
