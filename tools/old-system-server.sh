@@ -145,20 +145,27 @@ port() {
     cat "$dir/port"
 }
 
+# Every wait is bounded: a statement that waits for a lock, say one a test's open connection
+# holds, fails after 30 s instead of the servers' default of a day.
 psql_admin() {
-    PGCLIENTENCODING=UTF8 PGOPTIONS='-c client_min_messages=warning' \
-        psql -X -q -v ON_ERROR_STOP=1 -h "$dir" -p "$(port)" -U "$login" "$@"
+    PGCLIENTENCODING=UTF8 PGCONNECT_TIMEOUT=10 \
+        PGOPTIONS='-c client_min_messages=warning -c lock_timeout=30s -c statement_timeout=60s' \
+        timeout 120 psql -X -q -v ON_ERROR_STOP=1 -h "$dir" -p "$(port)" -U "$login" "$@"
 }
 
 mariadb_admin() {
-    mariadb --no-defaults -uroot --socket="$dir/mysqld.sock" --default-character-set=utf8mb4 "$@"
+    { echo "SET SESSION lock_wait_timeout = 30, innodb_lock_wait_timeout = 30;"; cat; } |
+        timeout 120 mariadb --no-defaults -uroot --socket="$dir/mysqld.sock" --connect-timeout=10 \
+            --default-character-set=utf8mb4 "$@"
 }
 
 ready() {
     [ -s "$dir/port" ] || return 1
     case $kind in
-        postgresql) pg_isready -q -h "$dir" -p "$(port)" ;;
-        mariadb) mariadb-admin --no-defaults -uroot --socket="$dir/mysqld.sock" ping >/dev/null 2>&1 ;;
+        postgresql) timeout 10 pg_isready -q -t 5 -h "$dir" -p "$(port)" ;;
+        mariadb)
+            timeout 10 mariadb-admin --no-defaults -uroot --socket="$dir/mysqld.sock" --connect-timeout=5 \
+                ping >/dev/null 2>&1 ;;
     esac
 }
 
