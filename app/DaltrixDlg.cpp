@@ -3,6 +3,7 @@
 #include "AboutDlg.h"
 #include "LogFormats.h"
 
+#include "platform/PaintPacing.h"
 #include "res/resource.h"
 
 namespace {
@@ -78,6 +79,11 @@ void CDaltrixDlg::AddLog(const char16_t* format, const std::vector<CString::Form
         m_logList.EnsureVisible(row, false);
     // A handler runs on the one thread; painting as lines come lets a long run show its progress.
     m_logList.PaintNewRows();
+}
+
+void CDaltrixDlg::PrepareLoginPrompt(CDatabase& database) {
+    PaintPacing::ReleaseAll();
+    database.SetPromptOwner(wnd::PromptOwner());
 }
 
 void CDaltrixDlg::OnSysCommand(unsigned id, std::intptr_t /*lParam*/) {

@@ -14,13 +14,26 @@ inline constexpr const char16_t* kMayNeedLogin = u"%03d Du kan eventuellt behöv
 inline constexpr const char16_t* kFoundSystemDsn = u"%03d Hittade en tqsys.dsn som %s";
 inline constexpr const char16_t* kNoSystemDsn = u"%03d Hittade ingen tqsys.dsn när vi försökte med %s";
 inline constexpr const char16_t* kCannotOpenSystemDb = u"%03d Kunde inte öppna systemdatabasen tqsys.dsn, fel %s";
+inline constexpr const char16_t* kCannotReadCompanyList = u"%03d Kunde inte läsa företagslistan, fel %s";
 inline constexpr const char16_t* kDoubleClickCompany =
     u"%03d Dubbelklicka på ett företags nummer nedan för att välja databasserver för Varnik_tqsys";
 inline constexpr const char16_t* kCompanyChosen = u"%03d Företag %s är valt";
 inline constexpr const char16_t* kDsnIs = u"%03d DSN är %s";
 inline constexpr const char16_t* kServerIs = u"%03d Server är %s";
 inline constexpr const char16_t* kNoServerAddress = u"%03d Kunde inte bestämma serveradress";
+inline constexpr const char16_t* kServerUnknown =
+    u"%03d Konverteringen avbröts: servern för Varnik_tqsys är okänd. Välj ett företag vars anslutning använder SQL "
+    u"Server.";
 inline constexpr const char16_t* kUpdateFinished = u"%03d Uppdateringen av Varniks systemdatabas slutförd";
+inline constexpr const char16_t* kVerified =
+    u"%03d Kontrollerat: alla %d företag och parameterraden finns i Varnik_tqsys";
+inline constexpr const char16_t* kCompanyMissing = u"%03d Företag %s saknas i Varnik_tqsys";
+inline constexpr const char16_t* kCompanyDiffers = u"%03d Företag %s har andra värden i Varnik_tqsys: %s";
+inline constexpr const char16_t* kParametersMissing = u"%03d Parameterraden saknas i Varnik_tqsys";
+inline constexpr const char16_t* kParametersDiffer = u"%03d Parameterraden har andra värden i Varnik_tqsys: %s";
+inline constexpr const char16_t* kCannotVerify = u"%03d Kunde inte kontrollera Varnik_tqsys: %s";
+inline constexpr const char16_t* kConversionStopped = u"%03d Konverteringen avbröts. Inga filer i %s har ändrats.";
+inline constexpr const char16_t* kGoingOnIncomplete = u"%03d Fortsätter trots att Varnik_tqsys inte är komplett";
 inline constexpr const char16_t* kDsnCreated = u"%03d DSN skapad för systemdatabas";
 inline constexpr const char16_t* kConversionDone = u"%03d Konverteringen av systemdatabasen klar";
 inline constexpr const char16_t* kCopyingCompanyDsns = u"%03d Kopierar över alla tqxxxx.dsn filer";
@@ -44,7 +57,9 @@ inline constexpr const char16_t* kRenamingSystemDsn = u"%03d Byter namn på tqsy
 inline constexpr const char16_t* kNoBackupFile = u"%03d Info: Fanns ingen backuppfil för tqsys.dsn. Helt OK";
 inline constexpr const char16_t* kNoInstalledSystemDsn = u"%03d Info: Finns ingen tqsys.dsn för 64-bitars. Helt OK";
 inline constexpr const char16_t* kRenamingToBackup = u"%03d Info: Byter namn på tqsys.dsn till tqsys.bak";
+inline constexpr const char16_t* kBackupKept = u"%03d Info: tqsys.dsn pekar redan på Varnik_tqsys, tqsys.bak behålls";
 inline constexpr const char16_t* kCannotRename = u"%03d Kunde inte byta namn på %s %d";
 inline constexpr const char16_t* kCreatingSystemDsn = u"%03d Skapar ny tqsys.dsn";
+inline constexpr const char16_t* kRestoringSystemDsn = u"%03d Återställer tqsys.dsn från tqsys.bak";
 inline constexpr const char16_t* kCannotCreateFile = u"%03d FEL! Kunde inte skapa %s! Felkod %d";
 }  // namespace logfmt

@@ -97,6 +97,15 @@ target_include_directories(conversion_win32_test PRIVATE ${CMAKE_SOURCE_DIR}/tes
 target_link_libraries(conversion_win32_test PRIVATE daltrix_dialog_driver daltrix daltrix_resources GTest::gtest_main
   ws2_32)
 
+# "Starta" and a whole conversion with the old system database on the legacy test driver, which
+# the native build makes: Wine's odbc32 loads unixODBC, and with it that driver, inside the Wine
+# process.
+add_executable(legacy_win32_test ${DALTRIX_WINDOWS_TESTS}/legacy_win32_test.cpp
+  ${CMAKE_SOURCE_DIR}/tests/support/LegacyDatabase.cpp)
+target_include_directories(legacy_win32_test PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+target_link_libraries(legacy_win32_test PRIVATE daltrix_dialog_driver daltrix daltrix_resources GTest::gtest_main)
+set(DALTRIX_NATIVE_BUILD_DIR "" CACHE PATH "A native build of this tree, whose legacy test driver the Wine tests load")
+
 if(NOT CMAKE_CROSSCOMPILING)
   foreach(program system_win32_test dialog_win32_test)
     add_test(NAME ${program} COMMAND ${program})
@@ -105,46 +114,78 @@ if(NOT CMAKE_CROSSCOMPILING)
 endif()
 
 # Cross-built: the programs run under Wine, in a prefix of the build tree's own that one test
-# prepares and another ends. Only the 64-bit build runs here: Debian's Wine is 64-bit only.
+# prepares and another ends; the x86 build's prefix is a win32 one, the x64 build's a win64 one.
 find_program(DALTRIX_WINE wine)
-if(DALTRIX_WINE AND DALTRIX_MANIFEST_ARCH STREQUAL "amd64")
-  set(DALTRIX_WINE_RUN ${CMAKE_SOURCE_DIR}/tools/wine-run.sh)
-  set(DALTRIX_WINE_ENV "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix")
+if(NOT DALTRIX_WINE)
+  return()
+endif()
+if(DALTRIX_MANIFEST_ARCH STREQUAL "amd64")
+  set(DALTRIX_WINEARCH win64)
+else()
+  set(DALTRIX_WINEARCH win32)
+endif()
+set(DALTRIX_WINE_RUN ${CMAKE_SOURCE_DIR}/tools/wine-run.sh)
 
-  add_test(NAME wine_prefix_start COMMAND ${DALTRIX_WINE_RUN} --start)
-  set_tests_properties(wine_prefix_start PROPERTIES
-    FIXTURES_SETUP wine ENVIRONMENT "${DALTRIX_WINE_ENV}" TIMEOUT 300)
-  add_test(NAME wine_prefix_stop COMMAND ${DALTRIX_WINE_RUN} --stop)
-  set_tests_properties(wine_prefix_stop PROPERTIES
-    FIXTURES_CLEANUP wine ENVIRONMENT "${DALTRIX_WINE_ENV}" TIMEOUT 60)
+# A prefix of its own for the tests that require `fixture`, started first and ended last.
+function(daltrix_wine_prefix fixture prefix winearch)
+  set(environment "WINEPREFIX=${prefix};WINEARCH=${winearch}")
+  add_test(NAME ${fixture}_prefix_start COMMAND ${DALTRIX_WINE_RUN} --start)
+  set_tests_properties(${fixture}_prefix_start PROPERTIES
+    FIXTURES_SETUP ${fixture} ENVIRONMENT "${environment}" TIMEOUT 300)
+  add_test(NAME ${fixture}_prefix_stop COMMAND ${DALTRIX_WINE_RUN} --stop)
+  set_tests_properties(${fixture}_prefix_stop PROPERTIES
+    FIXTURES_CLEANUP ${fixture} ENVIRONMENT "${environment}" TIMEOUT 60)
+  set(DALTRIX_WINE_ENV "${environment}" PARENT_SCOPE)
+endfunction()
 
-  foreach(program system_win32_test dialog_win32_test)
-    add_test(NAME ${program} COMMAND ${DALTRIX_WINE_RUN} $<TARGET_FILE:${program}>)
-    set_tests_properties(${program} PROPERTIES
-      FIXTURES_REQUIRED wine ENVIRONMENT "${DALTRIX_WINE_ENV}" TIMEOUT 300)
-  endforeach()
+daltrix_wine_prefix(wine ${CMAKE_BINARY_DIR}/wineprefix ${DALTRIX_WINEARCH})
+foreach(program system_win32_test dialog_win32_test)
+  add_test(NAME ${program} COMMAND ${DALTRIX_WINE_RUN} $<TARGET_FILE:${program}>)
+  set_tests_properties(${program} PROPERTIES
+    FIXTURES_REQUIRED wine ENVIRONMENT "${DALTRIX_WINE_ENV}" TIMEOUT 300)
+endforeach()
 
-  # A prefix, a layout and a stand-in of its own: the conversion changes the installation folder
-  # and the server, which no other test should see.
-  if(DALTRIX_BASH)
-    add_test(NAME conversion_win32_test
+# The x86 build on a 64-bit Windows (WoW64) has a 64-bit registry view beside its own, where a
+# driver only 64-bit programs see can be installed: the installed-driver tests once more there.
+if(DALTRIX_WINEARCH STREQUAL "win32")
+  daltrix_wine_prefix(wine_wow64 ${CMAKE_BINARY_DIR}/wineprefix-wow64 win64)
+  add_test(NAME system_win32_test_wow64
+    COMMAND ${DALTRIX_WINE_RUN} $<TARGET_FILE:system_win32_test> --gtest_filter=Win32OdbcDrivers.*)
+  set_tests_properties(system_win32_test_wow64 PROPERTIES
+    FIXTURES_REQUIRED wine_wow64 ENVIRONMENT "${DALTRIX_WINE_ENV}" TIMEOUT 300)
+endif()
+
+# A prefix, a layout and a stand-in of its own: the conversion changes the installation folder
+# and the server, which no other test should see.
+if(DALTRIX_BASH)
+  add_test(NAME conversion_win32_test
+    COMMAND ${DALTRIX_BASH} ${DALTRIX_WINDOWS_TESTS}/run_conversion_test.sh
+      $<TARGET_FILE:conversion_win32_test> ${CMAKE_BINARY_DIR}/conversion-test)
+  set_tests_properties(conversion_win32_test PROPERTIES TIMEOUT 600 RESOURCE_LOCK conversion-test)
+endif()
+
+# The complete conversion once more with the old system database on a real server, through each
+# driver a site's tqsys.dsn may name; the script starts the server and stops it. Every run lays
+# out its folders afresh, so all share the conversion test's prefix, one at a time. The drivers
+# are libraries of this 64-bit host: only the x64 build's Wine can load them.
+if(DALTRIX_BASH AND DALTRIX_WINEARCH STREQUAL "win64")
+  foreach(old postgresql-ansi postgresql-unicode mariadb)
+    add_test(NAME conversion_win32_old_system_${old}
       COMMAND ${DALTRIX_BASH} ${DALTRIX_WINDOWS_TESTS}/run_conversion_test.sh
-        $<TARGET_FILE:conversion_win32_test> ${CMAKE_BINARY_DIR}/conversion-test)
-    set_tests_properties(conversion_win32_test PROPERTIES TIMEOUT 600 RESOURCE_LOCK conversion-test)
+        $<TARGET_FILE:conversion_win32_test> ${CMAKE_BINARY_DIR}/conversion-test --old-system ${old}
+        --gtest_filter=OperatorRun.ACompleteConversionCopiesTheSystemDatabaseAndRepointsTheInstallation)
+    set_tests_properties(conversion_win32_old_system_${old} PROPERTIES TIMEOUT 600 RESOURCE_LOCK conversion-test)
+  endforeach()
+  # Off until the database layer reads PostgreSQL, as the native old_system_postgresql_* tests.
+  set_tests_properties(conversion_win32_old_system_postgresql-ansi conversion_win32_old_system_postgresql-unicode
+    PROPERTIES DISABLED TRUE)
+endif()
 
-    # The complete conversion once more with the old system database on a real server, through
-    # each driver a site's tqsys.dsn may name; the script starts the server and stops it. Every
-    # run lays out its folders afresh, so all share one prefix (a new one takes half a minute),
-    # one at a time.
-    foreach(old postgresql-ansi postgresql-unicode mariadb)
-      add_test(NAME conversion_win32_old_system_${old}
-        COMMAND ${DALTRIX_BASH} ${DALTRIX_WINDOWS_TESTS}/run_conversion_test.sh
-          $<TARGET_FILE:conversion_win32_test> ${CMAKE_BINARY_DIR}/conversion-test --old-system ${old}
-          --gtest_filter=OperatorRun.ACompleteConversionCopiesTheSystemDatabaseAndRepointsTheInstallation)
-      set_tests_properties(conversion_win32_old_system_${old} PROPERTIES TIMEOUT 600 RESOURCE_LOCK conversion-test)
-    endforeach()
-    # Off until the database layer reads PostgreSQL, as the native old_system_postgresql_* tests.
-    set_tests_properties(conversion_win32_old_system_postgresql-ansi conversion_win32_old_system_postgresql-unicode
-      PROPERTIES DISABLED TRUE)
-  endif()
+# The legacy driver is a library of this 64-bit host: only the x64 build's Wine can load it.
+if(DALTRIX_BASH AND DALTRIX_NATIVE_BUILD_DIR AND DALTRIX_WINEARCH STREQUAL "win64")
+  add_test(NAME legacy_win32_test
+    COMMAND ${DALTRIX_BASH} ${DALTRIX_WINDOWS_TESTS}/run_conversion_test.sh
+      $<TARGET_FILE:legacy_win32_test> ${CMAKE_BINARY_DIR}/legacy-test)
+  set_tests_properties(legacy_win32_test PROPERTIES TIMEOUT 600
+    ENVIRONMENT "DALTRIX_LEGACY_DRIVER=${DALTRIX_NATIVE_BUILD_DIR}/tests/liblegacy_driver.so")
 endif()

@@ -12,6 +12,7 @@ bool CDaltrixDlg::AnalyzeCompanyConnection() {
     // A repeated run gets a fresh connection instead of a second open on the first one.
     m_serverDb.Close();
     bool opened = false;
+    PrepareLoginPrompt(m_serverDb);
     try {
         opened = m_serverDb.OpenEx(m_companyConnect, 0);
     } catch (const CException& e) {
@@ -23,11 +24,12 @@ bool CDaltrixDlg::AnalyzeCompanyConnection() {
         return false;
     }
 
-    ConnectionFacts facts{m_trustedConnection, m_driverKind, m_driver, m_server};
-    ReadConnectionFacts(m_serverDb.GetConnect(), facts);
+    // Every fact comes from this run's connection: nothing is kept from an earlier run's company.
+    ConnectionFacts facts = ReadConnectionFacts(m_serverDb.GetConnect());
     m_trustedConnection = facts.trustedConnection;
     m_driverKind = facts.driverKind;
-    m_driver = facts.driver;
-    m_server = facts.server;
+    m_driver = std::move(facts.driver);
+    m_server = std::move(facts.server);
+    m_encryptionItems = std::move(facts.encryptionItems);
     return true;
 }

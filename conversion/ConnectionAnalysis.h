@@ -1,6 +1,7 @@
 // What a company's completed connect string tells about its server.
 #pragma once
 
+#include "platform/ConnectString.h"
 #include "platform/CString.h"
 
 struct ConnectionFacts {
@@ -8,13 +9,18 @@ struct ConnectionFacts {
     int driverKind = 0;  // 0 not recognised, 2 a SQL Server driver
     CString driver;
     CString server;
+    // The connection's Encrypt and TrustServerCertificate items, as it names them: without them
+    // ODBC Driver 18 refuses a server whose certificate it cannot check.
+    ConnectItems encryptionItems;
 };
 
 constexpr int kSqlServerDriver = 2;
+inline constexpr const char16_t* kUnknownServer = u"Okänd";
 
-// The connect string with its password item replaced by asterisks, or cut off when it is last.
-CString MaskPassword(CString connect);
+// The facts of one completed connect string, read item by item: keys are found whatever their
+// letter case, and a password item is one item however its braced value reads, so no fact is
+// ever taken from inside a password.
+ConnectionFacts ReadConnectionFacts(const CString& completedConnect);
 
-// Updates the facts from a completed connect string. Facts only ever grow: the flag and the
-// kind are never lowered, and a driver or server is replaced only when the text names one.
-void ReadConnectionFacts(const CString& completedConnect, ConnectionFacts& facts);
+// True when a system DSN with this driver and server can reach a server.
+bool NamesKnownServer(const CString& driver, const CString& server);

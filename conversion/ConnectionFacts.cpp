@@ -3,48 +3,39 @@
 
 namespace {
 
-// The value that starts at `start` and runs to the next ";" or to the end of the text.
-CString ValueAt(const CString& text, int start) {
-    const int end = text.Find(u';', start);
-    return end < 0 ? text.Mid(start) : text.Mid(start, end - start);
+bool IsSqlServerDriver(const CString& driver) {
+    const CString upper = CString(driver).MakeUpper();
+    return upper.Find(u"SQL SERVER") >= 0 || upper.Find(u"SQL NATIVE CLIENT") >= 0;
+}
+
+bool IsYes(const CString& value) {
+    const CString trimmed = CString(value).Trim();
+    return trimmed.CompareNoCase(u"YES") == 0 || trimmed.CompareNoCase(u"TRUE") == 0;
+}
+
+bool IsEncryptionKey(const CString& key) {
+    return key.CompareNoCase(u"Encrypt") == 0 || key.CompareNoCase(u"TrustServerCertificate") == 0;
 }
 
 }  // namespace
 
-CString MaskPassword(CString connect) {
-    const int at = connect.Find(u"PWD=");
-    if (at < 0)
-        return connect;
-    const int end = connect.Find(u';', at);
-    if (end < 0)
-        return connect.Left(at);
-    connect.Replace(connect.Mid(at, end - at), u"********");
-    return connect;
+ConnectionFacts ReadConnectionFacts(const CString& completedConnect) {
+    const ConnectItems items = ParseConnectString(completedConnect);
+    ConnectionFacts facts;
+    facts.driver = ItemValue(items, u"DRIVER").value_or(CString());
+    facts.trustedConnection = IsYes(ItemValue(items, u"TRUSTED_CONNECTION").value_or(CString()));
+    if (IsSqlServerDriver(facts.driver)) {
+        facts.driverKind = kSqlServerDriver;
+        facts.server = ItemValue(items, u"SERVER").value_or(CString());
+    } else {
+        facts.server = kUnknownServer;
+    }
+    for (const auto& item : items)
+        if (IsEncryptionKey(item.first))
+            facts.encryptionItems.push_back(item);
+    return facts;
 }
 
-void ReadConnectionFacts(const CString& completedConnect, ConnectionFacts& facts) {
-    // Values are cut from the masked text, so none can come from inside a password.
-    const CString text = MaskPassword(completedConnect);
-    const CString upper = CString(text).MakeUpper();
-
-    if (upper.Find(u"TRUSTED_CONNECTION=YES") >= 0 || upper.Find(u"TRUSTED_CONNECTION=TRUE") >= 0)
-        facts.trustedConnection = true;
-
-    CString driver;
-    const int driverAt = upper.Find(u"DRIVER=");
-    if (driverAt >= 0) {
-        driver = ValueAt(text, driverAt + 7);
-        facts.driver = driver;
-    }
-    const CString driverUpper = CString(driver).MakeUpper();
-    if (driverUpper.Find(u"SQL SERVER") >= 0 || driverUpper.Find(u"SQL NATIVE CLIENT") >= 0)
-        facts.driverKind = kSqlServerDriver;
-
-    if (facts.driverKind == kSqlServerDriver) {
-        const int serverAt = text.Find(u"SERVER=");
-        if (serverAt >= 0)
-            facts.server = ValueAt(text, serverAt + 7);
-    } else {
-        facts.server = u"Okänd";
-    }
+bool NamesKnownServer(const CString& driver, const CString& server) {
+    return !driver.IsEmpty() && !server.IsEmpty() && server != kUnknownServer;
 }

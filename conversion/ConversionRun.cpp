@@ -1,6 +1,7 @@
 // A double-click in the company list runs the whole conversion for the selected company.
 #include "app/DaltrixDlg.h"
 #include "app/LogFormats.h"
+#include "conversion/ConnectionAnalysis.h"
 
 #include "res/resource.h"
 
@@ -53,12 +54,21 @@ void CDaltrixDlg::OnDblclkCompanyList(NMHDR* /*header*/, LRESULT* result) {
         return;
     }
     AddLog(logfmt::kServerIs, {m_server});
+    // A system DSN must name a server the product can reach: nothing is created, copied or
+    // written for a company whose connection names none.
+    if (!NamesKnownServer(m_driver, m_server)) {
+        AddLog(logfmt::kServerUnknown);
+        return;
+    }
 
     if (!SystemDatabaseExists())
         CreateSystemDatabase();
     MigrateSystemData();
     AddLog(logfmt::kUpdateFinished);
 
+    // The installation folder changes only once Varnik_tqsys is proven or the operator agreed.
+    if (!VerifySystemDatabase())
+        return;
     if (!BackupSystemDsn())
         return;
     if (!WriteSystemDsn())

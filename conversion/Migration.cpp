@@ -1,46 +1,72 @@
 // Copies every listed company and the old parameter row into Varnik_tqsys, one insert each.
+#include "SystemTables.h"
+
 #include "app/DaltrixDlg.h"
 #include "app/LogFormats.h"
-#include "conversion/CodePage1252.h"
 
-#include <optional>
+#include "platform/QueryRows.h"
 
 namespace {
 
-constexpr short kParameterColumns = 11;
+constexpr const char16_t* kNoValidNumber = u"Företaget saknar ett giltigt nummer";
 
 // A value as a quoted SQL literal; a quote inside it is doubled, so O'Brien keeps its name.
-CString SqlLiteral(const CString& value) {
-    CString escaped = value;
+CString SqlLiteral(const std::optional<CString>& value) {
+    if (!value)
+        return u"NULL";
+    CString escaped = *value;
     escaped.Replace(u"'", u"''");
     return CString(u"'") + escaped + u"'";
 }
 
-CString SqlLiteralOrNull(const std::optional<CString>& value) {
-    return value ? SqlLiteral(*value) : CString(u"NULL");
-}
-
-// Our own error text for a value that the char columns' code page 1252 cannot hold.
-constexpr const char16_t* kNotIn1252 = u"Tecknet %s finns inte i teckentabell 1252 och kan inte lagras";
-
-// Why the values cannot go in as they are: the server would store such a character as '?'.
-std::optional<CString> UnstorableCharacter(const std::vector<CString>& values) {
-    for (const auto& value : values)
-        if (const auto codePoint = FirstCharacterOutside1252(value))
-            return CString::Format(kNotIn1252, {CodePointName(*codePoint)});
+// Why the row's values cannot go in as they are, column by column; nothing when all fit.
+template <size_t N>
+std::optional<CString> RowRefusal(const std::array<SystemColumn, N>& columns, const Row& values) {
+    for (size_t column = 0; column < N; ++column)
+        if (values[column])
+            if (auto refusal = ValueRefusal(columns[column], *values[column]))
+                return refusal;
     return std::nullopt;
 }
 
-// Sends the insert unless a value cannot be stored; the reason it did not go in, if any.
-std::optional<CString> InsertFailure(CDatabase& db, const CString& insert, const std::vector<CString>& values) {
-    if (auto unstorable = UnstorableCharacter(values))
-        return unstorable;
+// Sends the insert; the server's reason when it refuses it.
+std::optional<CString> Insert(CDatabase& db, const CString& insert) {
     try {
         db.ExecuteSQL(insert);
     } catch (const CDBException& e) {
         return e.m_strError;
     }
     return std::nullopt;
+}
+
+std::optional<CString> InsertCompany(CDatabase& db, const SentCompany& company) {
+    // An empty number would be stored as 0 and a wrong one refused by the server: neither names it.
+    if (!WholeNumber(company.number))
+        return CString(kNoValidNumber);
+    const Row values{company.number, company.name, company.fileDsn};
+    if (auto refusal = RowRefusal(kCompanyColumns, values))
+        return refusal;
+    return Insert(db,
+                  CString::Format(u"INSERT INTO TQ_FORETAG (Nummer, Namn, FileDSN) VALUES(%s,%s,%s)",
+                                  {SqlLiteral(company.number), SqlLiteral(company.name), SqlLiteral(company.fileDsn)}));
+}
+
+std::optional<CString> InsertParameters(CDatabase& db, const Row& values) {
+    if (auto refusal = RowRefusal(kParameterColumns, values))
+        return refusal;
+    std::vector<CString::FormatArg> literals;
+    for (const auto& value : values)
+        literals.emplace_back(SqlLiteral(value));
+    return Insert(db, CString::Format(u"INSERT INTO TQ_PARAMETRAR (Kontrollsumma, Licensagare, Licensnr, Major, "
+                                      u"Max_foretag, Max_lontagare, Minor, MultiplaPerioder, Nyckel, Password, "
+                                      u"Sokvag) VALUES (%s,%s,%s,%s,%s,%s,%s,%s,%s,%s,%s)",
+                                      literals));
+}
+
+// The old system's first parameter row; eleven empty texts when it has none, a NULL field as NULL.
+Row ReadOldParameters(CDatabase& db) {
+    std::vector<Row> rows = QueryRows(db, kSelectParameters);
+    return rows.empty() ? Row(kParameterColumns.size(), CString()) : std::move(rows.front());
 }
 
 CString TrimmedCell(const CListCtrl& list, int row, int column) {
@@ -50,55 +76,31 @@ CString TrimmedCell(const CListCtrl& list, int row, int column) {
 }  // namespace
 
 bool CDaltrixDlg::MigrateSystemData() {
+    m_migration = {};
     bool result = true;
     AddLog(logfmt::kUpdatingSystemDb);
     m_serverDb.ExecuteSQL(u"USE [Varnik_tqsys]");
 
     for (int row = 0; row < m_companyList.GetItemCount(); ++row) {
-        const CString number = TrimmedCell(m_companyList, row, 0);
-        const CString name = TrimmedCell(m_companyList, row, 1);
-        const CString fileDsn = TrimmedCell(m_companyList, row, 2);
-        const CString insert = CString::Format(u"INSERT INTO TQ_FORETAG (Nummer, Namn, FileDSN) VALUES(%s,%s,%s)",
-                                               {SqlLiteral(number), SqlLiteral(name), SqlLiteral(fileDsn)});
-        if (const auto failure = InsertFailure(m_serverDb, insert, {number, name, fileDsn})) {
-            AddLog(logfmt::kCannotInsertCompany, {number, name, fileDsn, *failure});
+        SentCompany& company = m_migration.companies.emplace_back(SentCompany{TrimmedCell(m_companyList, row, 0),
+                                                                              TrimmedCell(m_companyList, row, 1),
+                                                                              TrimmedCell(m_companyList, row, 2)});
+        if (const auto failure = InsertCompany(m_serverDb, company)) {
+            AddLog(logfmt::kCannotInsertCompany, {company.number, company.name, company.fileDsn, *failure});
             result = false;
+        } else {
+            company.inserted = true;
         }
     }
 
     AddLog(logfmt::kUpdatingParameters);
-    // Empty texts when the old table has no row; a NULL field stays NULL.
-    std::vector<std::optional<CString>> values(kParameterColumns, CString());
-    CRecordset parameters(&m_sysDb);
-    if (!parameters.Open(CRecordset::snapshot,
-                         u"select Kontrollsumma, Licensagare, Licensnr, Major, Max_foretag, Max_lontagare, Minor, "
-                         u"MultiplaPerioder, Nyckel, Password, Sokvag from TQ_PARAMETRAR",
-                         0))
-        throw CDBException(u"Connection not open", u"State:08003", -1);
-    if (!parameters.IsEOF()) {
-        for (short column = 0; column < kParameterColumns; ++column) {
-            CString value;
-            const bool present = parameters.GetFieldValueOrNull(column, value);
-            values[static_cast<size_t>(column)] = present ? std::optional<CString>(value) : std::nullopt;
-        }
-    }
-    parameters.Close();
-
-    std::vector<CString::FormatArg> literals;
-    std::vector<CString> present;
-    for (const auto& value : values) {
-        literals.emplace_back(SqlLiteralOrNull(value));
-        if (value)
-            present.push_back(*value);
-    }
-    const CString insert = CString::Format(
-        u"INSERT INTO TQ_PARAMETRAR (Kontrollsumma, Licensagare, Licensnr, Major, Max_foretag, Max_lontagare, "
-        u"Minor, MultiplaPerioder, Nyckel, Password, Sokvag) VALUES (%s,%s,%s,%s,%s,%s,%s,%s,%s,%s,%s)",
-        literals);
-    if (const auto failure = InsertFailure(m_serverDb, insert, present)) {
+    SentParameters& parameters = m_migration.parameters;
+    parameters.values = ReadOldParameters(m_sysDb);
+    if (const auto failure = InsertParameters(m_serverDb, parameters.values)) {
         AddLog(logfmt::kCannotInsertParameters, {*failure});
         result = false;
     } else {
+        parameters.inserted = true;
         AddLog(logfmt::kParametersUpdated);
     }
     return result;

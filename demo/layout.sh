@@ -28,13 +28,15 @@ PY
 crlf() { sed 's/$/\r/'; }
 
 # Drivers a Unix driver manager loads inside the Wine process; paths in DSNs are Unix paths.
+# By bare file name: the 32-bit unixODBC of the x86 build and the 64-bit one of the x64 build
+# each load their own architecture's copy from their own odbc folder.
 mkdir -p "$work/odbc"
 cat >"$work/odbc/odbcinst.ini" <<INI
 [SQLite3]
-Driver=/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so
+Driver=libsqlite3odbc.so
 
 [SQL Server]
-Driver=/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so
+Driver=libtdsodbc.so
 INI
 : >"$work/odbc/odbc.ini"
 

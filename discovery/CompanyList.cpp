@@ -1,6 +1,9 @@
 // Lists the companies of the old system database, each new row on top.
 #include "app/DaltrixDlg.h"
 #include "app/LogFormats.h"
+#include "conversion/SystemTables.h"
+
+#include "platform/QueryRows.h"
 
 bool CDaltrixDlg::LoadCompanyList() {
     // A second "Starta" starts over: a fresh connection and a list that holds each company once.
@@ -9,6 +12,7 @@ bool CDaltrixDlg::LoadCompanyList() {
 
     const CString connect = CString(u"FILEDSN=") + m_localSysDsn;
     bool opened = false;
+    PrepareLoginPrompt(m_sysDb);
     try {
         opened = m_sysDb.OpenEx(connect, 0);
     } catch (const CDBException& e) {
@@ -21,19 +25,20 @@ bool CDaltrixDlg::LoadCompanyList() {
         return false;
     }
 
-    CRecordset companies(&m_sysDb);
-    companies.Open(CRecordset::snapshot, u"select Nummer, Namn, FileDSN from TQ_FORETAG", 0);
-    while (!companies.IsEOF()) {
-        CString number, name, fileDsn;
-        companies.GetFieldValue(0, number);
-        companies.GetFieldValue(1, name);
-        companies.GetFieldValue(2, fileDsn);
-        const int row = m_companyList.InsertItem(0, number);
-        m_companyList.SetItemText(row, 1, name);
-        m_companyList.SetItemText(row, 2, fileDsn);
-        companies.MoveNext();
+    // Every row is read before the list shows any, so a read that breaks off leaves no half list
+    // for a conversion to copy.
+    std::vector<Row> companies;
+    try {
+        companies = QueryRows(m_sysDb, kSelectCompanies);
+    } catch (const CDBException& e) {
+        AddLog(logfmt::kCannotReadCompanyList, {e.m_strError});
+        return false;
     }
-    companies.Close();
+    for (const Row& company : companies) {
+        const int row = m_companyList.InsertItem(0, company[0].value_or(CString()));
+        m_companyList.SetItemText(row, 1, company[1].value_or(CString()));
+        m_companyList.SetItemText(row, 2, company[2].value_or(CString()));
+    }
     AddLog(logfmt::kDoubleClickCompany);
     return true;
 }

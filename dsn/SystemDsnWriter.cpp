@@ -1,6 +1,7 @@
 #include "SystemDsnWriter.h"
 
 #include "NarrowPath.h"
+#include "SystemDsnFiles.h"
 
 #include "app/DaltrixDlg.h"
 #include "app/LogFormats.h"
@@ -11,16 +12,22 @@
 
 namespace {
 
-constexpr const char16_t* kSystemDsnTemplate =
+// The template up to the TRUSTED_CONNECTION line, and the line that ends it.
+constexpr const char16_t* kSystemDsnHead =
     u"[ODBC]\nDRIVER=%s\nUID=tqsys\nAnsiNPW=No\nDATABASE=Varnik_tqsys\nAPP= Microsoft Open Database "
-    u"Connectivity\nSERVER=%s\nTRUSTED_CONNECTION=%s\nDescription = Varnik Lön systemdatabas\n";
+    u"Connectivity\nSERVER=%s\nTRUSTED_CONNECTION=%s\n";
+constexpr const char16_t* kSystemDsnTail = u"Description = Varnik Lön systemdatabas\n";
 
 constexpr char16_t kLastSingleByte = 0xFF;
 
 }  // namespace
 
-CString ComposeSystemDsn(const CString& driver, const CString& server, bool trustedConnection) {
-    return CString::Format(kSystemDsnTemplate, {driver, server, CString(trustedConnection ? u"YES" : u"NO")});
+CString ComposeSystemDsn(const CString& driver, const CString& server, bool trustedConnection,
+                         const ConnectItems& encryptionItems) {
+    CString text = CString::Format(kSystemDsnHead, {driver, server, CString(trustedConnection ? u"YES" : u"NO")});
+    for (const auto& [key, value] : encryptionItems)
+        text += key + u"=" + value + u"\n";
+    return text + kSystemDsnTail;
 }
 
 std::optional<std::vector<unsigned char>> SystemDsnBytes(const CString& text) {
@@ -37,15 +44,22 @@ std::optional<std::vector<unsigned char>> SystemDsnBytes(const CString& text) {
 }
 
 bool CDaltrixDlg::WriteSystemDsn() {
-    const CString text = ComposeSystemDsn(m_driver, m_server, m_trustedConnection);
+    const CString text = ComposeSystemDsn(m_driver, m_server, m_trustedConnection, m_encryptionItems);
     AddLog(logfmt::kCreatingSystemDsn);
-    // A value the file cannot hold is refused before the file is touched.
+    // A value the file cannot hold is refused before any file is written.
     const auto bytes = SystemDsnBytes(text);
-    const int error =
-        bytes ? sys::WriteNewFile(NarrowPath(m_installSysDsn, sys::kThreadAnsiCodePage).c_str(), *bytes) : EILSEQ;
-    if (error != 0) {
-        AddLog(logfmt::kCannotCreateFile, {m_installSysDsn, error});
-        return false;
+    const int error = bytes ? ReplaceFileSafely(m_installDir, m_installSysDsn, *bytes) : EILSEQ;
+    if (error == 0) {
+        m_systemDsnMovedAside = false;
+        return true;
     }
-    return true;
+    if (m_systemDsnMovedAside) {
+        AddLog(logfmt::kRestoringSystemDsn);
+        if (const int restoreError = sys::Rename(SystemDsnBackupPath(m_installDir), m_installSysDsn))
+            AddLog(logfmt::kCannotRename, {SystemDsnBackupPath(m_installDir), restoreError});
+        else
+            m_systemDsnMovedAside = false;
+    }
+    AddLog(logfmt::kCannotCreateFile, {m_installSysDsn, error});
+    return false;
 }

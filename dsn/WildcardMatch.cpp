@@ -2,10 +2,6 @@
 
 namespace {
 
-char16_t Fold(char16_t ch) {
-    return (ch >= u'a' && ch <= u'z') ? static_cast<char16_t>(ch - u'a' + u'A') : ch;
-}
-
 bool Match(const std::u16string& p, size_t pi, const std::u16string& n, size_t ni) {
     while (pi < p.size()) {
         const char16_t pc = p[pi];
@@ -22,7 +18,7 @@ bool Match(const std::u16string& p, size_t pi, const std::u16string& n, size_t n
             ++pi;
             continue;
         }
-        if (ni >= n.size() || Fold(pc) != Fold(n[ni]))
+        if (ni >= n.size() || AsciiUpper(pc) != AsciiUpper(n[ni]))
             return false;
         ++pi;
         ++ni;

@@ -1,5 +1,6 @@
 #include "CString.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace {
@@ -154,9 +155,19 @@ CString CString::Mid(int first, int count) const {
 
 CString& CString::MakeUpper() {
     for (char16_t& ch : m_text)
-        if (ch >= u'a' && ch <= u'z')
-            ch = static_cast<char16_t>(ch - u'a' + u'A');
+        ch = AsciiUpper(ch);
     return *this;
+}
+
+int CString::CompareNoCase(const CString& other) const {
+    const size_t common = std::min(m_text.size(), other.m_text.size());
+    for (size_t i = 0; i < common; ++i) {
+        const char16_t a = AsciiUpper(m_text[i]);
+        const char16_t b = AsciiUpper(other.m_text[i]);
+        if (a != b)
+            return a < b ? -1 : 1;
+    }
+    return m_text.size() == other.m_text.size() ? 0 : (m_text.size() < other.m_text.size() ? -1 : 1);
 }
 
 CString& CString::Trim() {

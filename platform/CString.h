@@ -7,6 +7,11 @@
 #include <variant>
 #include <vector>
 
+// An ASCII letter in upper case; every other character as it is.
+constexpr char16_t AsciiUpper(char16_t ch) {
+    return (ch >= u'a' && ch <= u'z') ? static_cast<char16_t>(ch - u'a' + u'A') : ch;
+}
+
 class CString {
 public:
     CString() = default;
@@ -38,6 +43,8 @@ public:
 
     // ASCII letters only, so the copy keeps the length and every position of the original.
     CString& MakeUpper();
+    // Compares with ASCII letters folded, as ODBC compares its keywords: <0, 0 or >0.
+    int CompareNoCase(const CString& other) const;
     CString& Trim();
     CString& TrimRight();
     int Replace(const CString& from, const CString& to);

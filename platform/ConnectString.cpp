@@ -7,7 +7,7 @@
 namespace {
 
 bool SameKey(const CString& a, const CString& b) {
-    return CString(a).MakeUpper() == CString(b).MakeUpper();
+    return a.CompareNoCase(b) == 0;
 }
 
 // The file's text: UTF-16 with its byte-order mark, UTF-8 (with or without one), else the
@@ -94,6 +94,13 @@ CString JoinConnectString(const ConnectItems& items) {
     return out;
 }
 
+std::optional<CString> ItemValue(const ConnectItems& items, const CString& key) {
+    for (const auto& [itemKey, value] : items)
+        if (SameKey(itemKey, key))
+            return value;
+    return std::nullopt;
+}
+
 ConnectItems ParseFileDsn(const std::vector<unsigned char>& bytes) {
     const CString text = DecodeFileText(bytes);
     ConnectItems items;
@@ -135,13 +142,13 @@ CString ExpandFileDsn(const CString& connect) {
         return connect;
 
     if (sys::PathIsMissing(path) || sys::IsDirectory(path))
-        throw CDBException(CString(u"General error: Invalid file dsn '") + path + u"'", u"State:IM014", -1);
+        ThrowDBException({{u"IM014", CString(u"General error: Invalid file dsn '") + path + u"'"}});
     const auto bytes = sys::ReadWholeFile(path);
     if (!bytes)
-        throw CDBException(CString(u"General error: Unable to read file dsn '") + path + u"'", u"State:IM014", -1);
+        ThrowDBException({{u"IM014", CString(u"General error: Unable to read file dsn '") + path + u"'"}});
     ConnectItems merged = ParseFileDsn(*bytes);
     if (merged.empty())
-        throw CDBException(CString(u"General error: File dsn '") + path + u"' has no [ODBC] items", u"State:IM014", -1);
+        ThrowDBException({{u"IM014", CString(u"General error: File dsn '") + path + u"' has no [ODBC] items"}});
     for (auto& item : merged)
         for (const auto& own : rest)
             if (SameKey(item.first, own.first))
@@ -156,17 +163,37 @@ CString ExpandFileDsn(const CString& connect) {
     return JoinConnectString(merged);
 }
 
+namespace {
+
+// A DRIVER or DSN value as the name it stands for: out of its braces, "}}" read as "}", trimmed.
+CString NameOf(const CString& value) {
+    CString name = value;
+    if (IsBraced(value)) {
+        name = value.Mid(1, value.GetLength() - 2);
+        name.Replace(u"}}", u"}");
+    }
+    return name.Trim();
+}
+
+}  // namespace
+
+CString DriverName(const CString& connect) {
+    for (const auto& [key, value] : ParseConnectString(connect))
+        if (SameKey(key, u"DRIVER"))
+            return NameOf(value);
+    return CString();
+}
+
 void RefuseUnusableNames(const CString& connect) {
     for (const auto& [key, value] : ParseConnectString(connect)) {
         const bool driver = SameKey(key, u"DRIVER");
         if (!driver && !SameKey(key, u"DSN"))
             continue;
-        CString name = IsBraced(value) ? value.Mid(1, value.GetLength() - 2) : value;
-        name.Trim();
+        const CString name = NameOf(value);
         if (driver && name.IsEmpty())
-            throw CDBException(u"Data source name not found and no default driver specified", u"State:IM002", -1);
+            ThrowDBException({{u"IM002", u"Data source name not found and no default driver specified"}});
         if (name.GetLength() > kMaxNameLength)
-            throw driver ? CDBException(u"Driver name too long", u"State:IM011", -1)
-                         : CDBException(u"Data source name too long", u"State:IM010", -1);
+            ThrowDBException({driver ? DiagnosticRecord{u"IM011", u"Driver name too long"}
+                                     : DiagnosticRecord{u"IM010", u"Data source name too long"}});
     }
 }

@@ -3,6 +3,7 @@
 
 #include "CString.h"
 
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -11,6 +12,10 @@ using ConnectItems = std::vector<std::pair<CString, CString>>;
 ConnectItems ParseConnectString(const CString& connect);
 CString JoinConnectString(const ConnectItems& items);
 
+// The value of the first item with this key (keys compare as ODBC compares them, letter case
+// ignored); nothing when no item has it.
+std::optional<CString> ItemValue(const ConnectItems& items, const CString& key);
+
 // The connect string with a "FILEDSN=" item replaced by the items of that file's [ODBC]
 // section; items of the connect string itself win. Raises CDBException when the file is
 // missing or unreadable, and never creates it. A string without FILEDSN comes back unchanged.
@@ -18,6 +23,9 @@ CString ExpandFileDsn(const CString& connect);
 
 // The items of the [ODBC] section of a file DSN's bytes (ANSI, UTF-8, or UTF-16 with a BOM).
 ConnectItems ParseFileDsn(const std::vector<unsigned char>& bytes);
+
+// The name of the driver the DRIVER item names, out of its braces; empty without one.
+CString DriverName(const CString& connect);
 
 // Longest DRIVER or DSN name passed on: unixODBC overruns a buffer past 1000 bytes, and a
 // Windows driver's name is a registry key of at most 255 characters.

@@ -2,8 +2,7 @@
 
 #include "AnsiText.h"
 #include "ConnectString.h"
-#include "PaintPacing.h"
-#include "Window.h"
+#include "WrongBuild.h"
 
 #include "platform/OdbcApi.h"
 
@@ -54,58 +53,44 @@ CString StripOrigin(const CString& message, CString& origin) {
     return message.Mid(pos);
 }
 
-struct Diagnostic {
-    CString state;
-    int native = 0;
-    CString origin;
-    CString message;
-};
-
 // Every diagnostic record of the handle, in the driver's order.
-std::vector<Diagnostic> ReadDiagnostics(SQLSMALLINT type, SQLHANDLE handle) {
-    std::vector<Diagnostic> records;
-    for (SQLSMALLINT record = 1; handle != SQL_NULL_HANDLE; ++record) {
+std::vector<DiagnosticRecord> ReadDiagnostics(const OdbcHandle& on) {
+    std::vector<DiagnosticRecord> records;
+    for (SQLSMALLINT record = 1; on.handle != SQL_NULL_HANDLE; ++record) {
         SQLWCHAR state[6] = {};
         SQLINTEGER native = 0;
         std::vector<SQLWCHAR> text(1024);
         SQLSMALLINT length = 0;
-        SQLRETURN got = SQLGetDiagRecW(type, handle, record, state, &native, text.data(),
+        SQLRETURN got = SQLGetDiagRecW(on.type, on.handle, record, state, &native, text.data(),
                                        static_cast<SQLSMALLINT>(text.size()), &length);
         if (got == SQL_SUCCESS_WITH_INFO && length >= static_cast<SQLSMALLINT>(text.size())) {
             text.resize(static_cast<size_t>(length) + 1);
-            got = SQLGetDiagRecW(type, handle, record, state, &native, text.data(),
+            got = SQLGetDiagRecW(on.type, on.handle, record, state, &native, text.data(),
                                  static_cast<SQLSMALLINT>(text.size()), &length);
         }
         if (!SQL_SUCCEEDED(got))
             break;
-        Diagnostic diagnostic{CString(reinterpret_cast<const char16_t*>(state)), static_cast<int>(native), {}, {}};
-        diagnostic.message = StripOrigin(CString(reinterpret_cast<const char16_t*>(text.data())), diagnostic.origin);
-        records.push_back(std::move(diagnostic));
+        DiagnosticRecord read{CString(reinterpret_cast<const char16_t*>(state)), {}, static_cast<int>(native), {}};
+        read.message = StripOrigin(CString(reinterpret_cast<const char16_t*>(text.data())), read.origin);
+        records.push_back(std::move(read));
     }
     return records;
 }
 
-[[noreturn]] void ThrowDiagnostics(const std::vector<Diagnostic>& records, SQLRETURN ret) {
-    CString error;
-    CString states;
-    for (const auto& record : records) {
-        if (!error.IsEmpty())
-            error += u" ";
-        error += record.message;
-        states += CString::Format(u"State:%s,Native:%d,Origin:%s\n", {record.state, record.native, record.origin});
-    }
-    if (error.IsEmpty())
-        error = CString::Format(u"ODBC call failed (return code %d)", {static_cast<int>(ret)});
-    throw CDBException(error, states, ret);
-}
-
-[[noreturn]] void ThrowDiagnostics(SQLSMALLINT type, SQLHANDLE handle, SQLRETURN ret) {
-    ThrowDiagnostics(ReadDiagnostics(type, handle), ret);
-}
-
 void Check(SQLRETURN ret, const OdbcHandle& on) {
     if (!SQL_SUCCEEDED(ret) && ret != SQL_NO_DATA)
-        ThrowDiagnostics(on.type, on.handle, ret);
+        ThrowDBException(ReadDiagnostics(on), ret);
+}
+
+// Where every connect that failed raises: the driver manager's and the driver's records, ending
+// with the build to take when the driver `connect` names is installed only for the other one.
+[[noreturn]] void ThrowConnectFailure(const OdbcHandle& dbc, SQLRETURN ret, const CString& connect) {
+    try {
+        ThrowDBException(ReadDiagnostics(dbc), ret);
+    } catch (CDBException& error) {
+        AddWrongBuildHint(error, connect);
+        throw;
+    }
 }
 
 // The states in which a driver turns down an optional feature rather than fails: it lacks the
@@ -123,10 +108,10 @@ bool IsRefusal(const CString& state) {
 void CheckOptional(SQLRETURN ret, const OdbcHandle& on) {
     if (SQL_SUCCEEDED(ret))
         return;
-    const auto records = ReadDiagnostics(on.type, on.handle);
+    auto records = ReadDiagnostics(on);
     if (ret == SQL_ERROR && !records.empty() && IsRefusal(records.front().state))
         return;
-    ThrowDiagnostics(records, ret);
+    ThrowDBException(std::move(records), ret);
 }
 
 // An ODBC 2 driver knows no wide text: the driver managers convert its single-byte text for a
@@ -153,30 +138,29 @@ CDatabase::~CDatabase() {
 
 bool CDatabase::OpenEx(const CString& connect, unsigned /*options*/) {
     if (IsOpen())
-        throw CDBException(u"Connection is already open", u"State:08002", SQL_ERROR);
+        ThrowDBException({{u"08002", u"Connection is already open"}}, SQL_ERROR);
     const CString expanded = ExpandFileDsn(connect);
     RefuseUnusableNames(expanded);
-    // The driver may prompt for a login: the operator reads the log behind it as it stands.
-    PaintPacing::ReleaseAll();
 
     auto env = std::make_unique<OdbcHandle>(SQL_HANDLE_ENV, static_cast<SQLHANDLE>(SQL_NULL_HANDLE));
     if (env->handle == SQL_NULL_HANDLE)
-        throw CDBException(u"Cannot allocate an ODBC environment", u"State:HY001", SQL_ERROR);
+        ThrowDBException({{u"HY001", u"Cannot allocate an ODBC environment"}}, SQL_ERROR);
     Check(SQLSetEnvAttr(env->handle, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0), *env);
     auto dbc = std::make_unique<OdbcHandle>(SQL_HANDLE_DBC, env->handle);
     if (dbc->handle == SQL_NULL_HANDLE)
-        ThrowDiagnostics(SQL_HANDLE_ENV, env->handle, SQL_ERROR);
+        ThrowDBException(ReadDiagnostics(*env), SQL_ERROR);
     // A server that accepts the connection but never answers would otherwise hang the tool.
     CheckOptional(SQLSetConnectAttrW(dbc->handle, SQL_ATTR_LOGIN_TIMEOUT, Seconds(kLoginTimeoutSeconds), 0), *dbc);
 
     std::vector<SQLWCHAR> completed(8192);
     SQLSMALLINT completedLength = 0;
     const SQLRETURN ret = SQLDriverConnectW(
-        dbc->handle, static_cast<SQLHWND>(wnd::PromptOwner()), const_cast<SQLWCHAR*>(Wide(expanded)), SQL_NTS,
+        dbc->handle, static_cast<SQLHWND>(m_promptOwner), const_cast<SQLWCHAR*>(Wide(expanded)), SQL_NTS,
         completed.data(), static_cast<SQLSMALLINT>(completed.size()), &completedLength, SQL_DRIVER_COMPLETE);
     if (ret == SQL_NO_DATA)
         return false;  // the operator cancelled the driver's login prompt
-    Check(ret, *dbc);
+    if (!SQL_SUCCEEDED(ret))
+        ThrowConnectFailure(*dbc, ret, expanded);
     dbc->connected = true;
     CheckOptional(SQLSetConnectAttrW(dbc->handle, SQL_ATTR_CONNECTION_TIMEOUT, Seconds(kQueryTimeoutSeconds), 0), *dbc);
 
@@ -206,7 +190,7 @@ namespace {
 std::unique_ptr<OdbcHandle> NewStatement(const OdbcHandle& dbc) {
     auto stmt = std::make_unique<OdbcHandle>(SQL_HANDLE_STMT, dbc.handle);
     if (stmt->handle == SQL_NULL_HANDLE)
-        ThrowDiagnostics(SQL_HANDLE_DBC, dbc.handle, SQL_ERROR);
+        ThrowDBException(ReadDiagnostics(dbc), SQL_ERROR);
     CheckOptional(SQLSetStmtAttrW(stmt->handle, SQL_ATTR_QUERY_TIMEOUT, Seconds(CDatabase::kQueryTimeoutSeconds), 0),
                   *stmt);
     return stmt;
@@ -255,7 +239,7 @@ std::optional<std::basic_string<Unit>> ReadValue(const OdbcHandle& stmt, SQLUSMA
 
 void CDatabase::ExecuteSQL(const CString& sql) {
     if (!IsOpen())
-        throw CDBException(u"Connection not open", u"State:08003", SQL_ERROR);
+        ThrowDBException({{u"08003", u"Connection not open"}}, SQL_ERROR);
     const auto stmt = NewStatement(*m_dbc);
     Check(SQLExecDirectW(stmt->handle, const_cast<SQLWCHAR*>(Wide(sql)), SQL_NTS), *stmt);
     // A server may report an error in a later result of the same statement.
@@ -301,13 +285,13 @@ void CRecordset::Fetch() {
 
 void CRecordset::MoveNext() {
     if (!IsOpen() || m_eof)
-        throw CDBException(u"No current row", u"State:24000", SQL_ERROR);
+        ThrowDBException({{u"24000", u"No current row"}}, SQL_ERROR);
     Fetch();
 }
 
 bool CRecordset::GetFieldValueOrNull(short index, CString& value) {
     if (!IsOpen() || m_eof)
-        throw CDBException(u"No current row", u"State:24000", SQL_ERROR);
+        ThrowDBException({{u"24000", u"No current row"}}, SQL_ERROR);
     const auto column = static_cast<SQLUSMALLINT>(index + 1);
     if (m_database->m_singleByteText) {
         const auto bytes = ReadValue<char>(*m_stmt, column, SQL_C_CHAR);

@@ -21,6 +21,9 @@ public:
     // is missing. A "FILEDSN=" item is read here, not by the driver manager. Returns false,
     // leaving the connection closed, when the operator cancels the driver's prompt.
     virtual bool OpenEx(const CString& connect, unsigned options = 0);
+    // The window a driver's login prompt belongs to (none: the prompt has no owner); the caller
+    // names it before the open.
+    void SetPromptOwner(void* window) { m_promptOwner = window; }
     virtual void Close();
     bool IsOpen() const;
 
@@ -40,6 +43,7 @@ private:
     std::unique_ptr<OdbcHandle> m_dbc;
     ProtectedText m_connect;
     bool m_singleByteText = false;  // text is read in the driver's single-byte form
+    void* m_promptOwner = nullptr;
 };
 
 // The connection to the company's SQL Server.

@@ -44,6 +44,11 @@ void CDialogEx::Default() {
     m_defaultRequested = true;
 }
 
+bool CDialogEx::AskYesNo(const CString& question) {
+    PaintPacing::ReleaseAll();
+    return ShowYesNoQuestion(*this, question);
+}
+
 void CDialogEx::RunGuarded(const std::function<void()>& work) {
     try {
         work();

@@ -24,9 +24,12 @@ bool IsDirectory(const CString& path);
 // The runtime library's file calls: 0 on success, else the error number.
 int UnlinkNarrow(const std::string& narrowPath);
 int Rename(const CString& from, const CString& to);
+// Moves the file over `to` in one step, replacing a file of that name: `to` is either the old
+// file or the moved one, never neither. 0 on success, else an error number as errno gives it.
+int ReplaceFile(const CString& from, const CString& to);
 
-// Creates or empties the file and writes the bytes; 0 on success, else the error number of the
-// first step that failed (open, write or close).
+// Creates or empties the file and writes the bytes through to the disk; 0 on success, else the
+// error number of the first step that failed (open, write, flush or close).
 int WriteNewFile(const std::string& narrowPath, const std::vector<unsigned char>& bytes);
 
 // Copies, replacing the target. False on any failure.
@@ -41,6 +44,17 @@ struct DirectoryEntry {
 // The entries of a folder (no "." or ".."), with the folder resolved to its full form. Empty
 // when the folder cannot be read.
 std::vector<DirectoryEntry> ListDirectory(const CString& folder);
+
+// Where an ODBC driver is installed. Windows keeps one list of drivers for 32-bit programs and
+// one for 64-bit programs, and a program sees only its own.
+enum class DriverInstalled {
+    NotKnown,      // the system keeps no such lists
+    ForThisBuild,  // this program's list has it
+    For32BitOnly,  // only 32-bit programs see it
+    For64BitOnly,  // only 64-bit programs see it
+    Nowhere,
+};
+DriverInstalled FindOdbcDriver(const CString& name);
 
 // WideCharToMultiByte's contract: bytes written, or 0 with the system error in `error`
 // (122 when the buffer is too small; a size of 0 asks for the size needed).

@@ -171,6 +171,10 @@ public:
     // Hands the message being handled to the framework's own processing.
     void Default();
 
+    // Asks the operator a question in a Yes/No box with the dialog's caption and No as the
+    // default button, the log painted as it stands behind it; true for Yes.
+    bool AskYesNo(const CString& question);
+
     // Runs the mapped handler; an exception that leaves it is shown as a stop-icon message
     // box with its text, and the dialog goes on. False when nothing is mapped.
     bool Dispatch(unsigned message, int controlId, int code, const MessageArgs& args);
@@ -189,6 +193,8 @@ private:
 
 // Shows a stop-icon message box owned by the window; backs the dispatch boundary.
 void ShowStopMessage(CDialogEx& owner, const CString& text);
+// Shows a Yes/No box owned by the window, with its caption and No the default; true for Yes.
+bool ShowYesNoQuestion(CDialogEx& owner, const CString& text);
 
 class CWinApp {
 public:

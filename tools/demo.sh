@@ -1,17 +1,26 @@
 #!/usr/bin/env bash
-# The tool's main job on the bundled demo installation: builds Daltrix.exe (x64), starts the SQL
+# The tool's main job on the bundled demo installation: builds Daltrix.exe, starts the SQL
 # Server stand-in, lays out the demo in a Wine prefix and runs the conversion. With a display
 # the operator clicks; without one the script runs on Xvfb, clicks itself and takes a screenshot
 # of each step. Everything it leaves is under DEMO_OUT (default out/demo).
+#   tools/demo.sh          the x86 build, the one most sites take, under 32-bit Wine
+#   tools/demo.sh --x64    the x64 build, under 64-bit Wine
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 out=${DEMO_OUT:-$top/out/demo}
 started=$(date +%s)
 
+case ${1:-} in
+  "") arch=x86 build=build-win32 winearch=win32 ;;
+  --x64) arch=x64 build=build-win64 winearch=win64 ;;
+  *) echo "usage: tools/demo.sh [--x64]" >&2; exit 2 ;;
+esac
+echo "Daltrix $arch ($build/Daltrix.exe)"
+
 tools/setup.sh
-cmake -S . -B build-win64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build-win64 --target Daltrix
+cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" --target Daltrix
 
 rm -rf "$out"
 mkdir -p "$out"
@@ -25,7 +34,8 @@ cleanup() {
 trap cleanup EXIT
 echo "SQL Server stand-in (test fixture) on 127.0.0.1:$port"
 
-export WINEPREFIX="$out/wineprefix"
+# Of this build's own: an x86 and an x64 program never share a prefix.
+export WINEPREFIX="$out/wineprefix-$arch" WINEARCH=$winearch
 export WINE_TIMEOUT=600
 source tools/wine-env.sh
 interactive=0
@@ -38,7 +48,7 @@ else
   for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 fi
 wine_start xvfb
-demo/layout.sh "$WINEPREFIX" build-win64/Daltrix.exe "$port" "$out/work"
+demo/layout.sh "$WINEPREFIX" "$build/Daltrix.exe" "$port" "$out/work"
 export ODBCSYSINI="$out/work/odbc" ODBCINI="$out/work/odbc/odbc.ini"
 
 install="$WINEPREFIX/drive_c/Program Files/Varnik"

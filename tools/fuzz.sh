@@ -55,7 +55,8 @@ fuzz() {
     echo "$target: ok, ${runs:-?} runs, ${rate:-?} exec/s, ${cov:-no coverage line}"
 }
 
-fuzz ConnectionFactsFuzz 512 conversion/ConnectionFacts.cpp platform/CString.cpp
+fuzz ConnectionFactsFuzz 512 conversion/ConnectionFacts.cpp platform/ConnectString.cpp platform/CString.cpp \
+    platform/Exceptions.cpp platform/posix/System.cpp
 fuzz FileDsnFuzz 1024 platform/ConnectString.cpp platform/CString.cpp platform/Exceptions.cpp \
     platform/posix/System.cpp
 fuzz WildcardMatchFuzz 96 dsn/WildcardMatch.cpp platform/CString.cpp

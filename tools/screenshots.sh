@@ -4,19 +4,22 @@
 # Then runs the dialog tests on this screen too: it is 1600x1000, so the dialog keeps its
 # template size (on Wine's null driver's 1024x768 screen it does not fit) and the geometry
 # checks that need that room run here.
-#   tools/screenshots.sh [BUILD_DIR]     (default build-win64); exit code: the tests'.
+#   tools/screenshots.sh [BUILD_DIR]     (default build-win32, the x86 build; build-win64 for x64)
+# XVFB_DISPLAY (e.g. :93) picks the X display to start, else one is drawn at random.
+# Exit code: the tests'.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build=$(realpath "${1:-$root/build-win64}")
+build=$(realpath "${1:-$root/build-win32}")
 out=$build/screenshots
 mkdir -p "$out"
 
-display=:$((90 + RANDOM % 100))
+display=${XVFB_DISPLAY:-:$((90 + RANDOM % 100))}
 Xvfb "$display" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 export DISPLAY=$display
 export WINEPREFIX=$build/wineprefix-xvfb
 source "$root/tools/wine-env.sh"
+WINEARCH=$(wine_arch_of "$build/Daltrix.exe")
 program=
 cleanup() {
     [ -n "$program" ] && kill "$program" 2>/dev/null || true

@@ -9,7 +9,14 @@ packages=(
   postgresql odbc-postgresql mariadb-server odbc-mariadb
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine wine64 xvfb x11-utils xdotool imagemagick
+  # The x86 build runs under the 32-bit Wine, whose odbc32 loads the 32-bit unixODBC and drivers.
+  wine32:i386 libodbc2:i386 odbcinst1debian2:i386 tdsodbc:i386 libsqliteodbc:i386
 )
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+# The i386 packages come from the i386 architecture; the update below then lists them.
+dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
 
 missing=()
 for p in "${packages[@]}"; do
@@ -17,8 +24,7 @@ for p in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
 echo "Installing: ${missing[*]}"
 $sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=900 install -y -qq --no-install-recommends \
+  "${missing[@]}"

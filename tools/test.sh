@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The whole test suite: native build and tests, the native tests again under the sanitizers,
-# both Windows builds with their tests under Wine (x64) and the import check (x64 and x86), and
-# bounded fuzzing runs.
+# both Windows builds with their tests under Wine (x64 under 64-bit Wine, x86 under 32-bit Wine,
+# the whole conversion of the demo included), and bounded fuzzing runs.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"

@@ -1,12 +1,17 @@
 # Sourced by the scripts that run Windows programs under Wine. The caller sets WINEPREFIX to a
-# folder of its own (a fresh prefix takes 6 to 10 s to create; later starts reuse it).
+# folder of its own (a fresh prefix takes 6 to 10 s to create; later starts reuse it) and
+# WINEARCH to the build's: win64 (the default) for x64, win32 for x86. A prefix serves one of
+# them for good: the x86 and the x64 build each need a prefix of their own.
 #
 #   wine_start [null|xvfb]   start the server and prepare the prefix; "null" (the default) lets
 #                            windowed programs run without any display, "xvfb" is for an X
-#                            server such as Xvfb, with windows left unmanaged
+#                            server such as Xvfb, with windows left unmanaged. A prefix made for
+#                            the other architecture, or a win64 one made before the 32-bit Wine
+#                            was installed, is made afresh.
 #   wine_run PROGRAM [ARGS]  run a Windows program, print its output when it ends; returns its
 #                            exit code (124 on timeout)
 #   wine_stop                end the server of this prefix
+#   wine_arch_of PROGRAM.exe prints the WINEARCH a program needs: win32 or win64
 #
 # WINE_TIMEOUT (seconds, default 300) bounds every single wine call.
 
@@ -14,7 +19,11 @@
 # Wine wants the prefix as an absolute path, and the server of a prefix is found by it.
 WINEPREFIX=$(realpath -m "$WINEPREFIX")
 export WINEPREFIX
-export WINEARCH=win64
+export WINEARCH=${WINEARCH:-win64}
+case $WINEARCH in
+    win32 | win64) ;;
+    *) echo "WINEARCH must be win32 or win64, not $WINEARCH" >&2; return 1 ;;
+esac
 # No Mono or Gecko download prompts, no debug channels on stderr.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEDEBUG=-all
@@ -27,6 +36,15 @@ wine_call() {
 wine_start() {
     local display=${1:-null} driver=null
     [ "$display" = xvfb ] && driver=x11
+    if [ "$WINEARCH" = win32 ] && ! _wine_has_32bit; then
+        echo "no 32-bit Wine here for the x86 build: tools/setup.sh installs it" >&2
+        return 1
+    fi
+    if _wine_prefix_is_stale; then
+        echo "the Wine prefix $WINEPREFIX does not fit $WINEARCH and this Wine: made afresh" >&2
+        wine_stop
+        rm -rf "$WINEPREFIX"
+    fi
     mkdir -p "$WINEPREFIX" || return 1
     _wine_boot || return 1
     if ! wine_call reg query 'HKCU\Software\Wine\Drivers' /v Graphics </dev/null 2>/dev/null | grep -qi "REG_SZ[[:space:]]*$driver"; then
@@ -40,6 +58,34 @@ wine_start() {
         wine_stop
         _wine_boot || return 1
     fi
+}
+
+# Debian's wine32:i386 puts the 32-bit half of Wine here.
+_wine_has_32bit() {
+    [ -e /usr/lib/i386-linux-gnu/wine/i386-windows/kernel32.dll ]
+}
+
+# A prefix records its architecture in its registry files. A win64 prefix made while Wine had no
+# 32-bit half has no syswow64, and once wine32 is there every start of it fails with "could not
+# load kernel32.dll".
+_wine_prefix_is_stale() {
+    [ -f "$WINEPREFIX/system.reg" ] || return 1
+    grep -q "^#arch=$WINEARCH\$" "$WINEPREFIX/system.reg" || return 0
+    [ "$WINEARCH" = win64 ] && _wine_has_32bit && [ ! -e "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]
+}
+
+wine_arch_of() {
+    # The PE header's offset stands at 0x3c; its machine field follows the 4-byte signature.
+    local pe machine=
+    if [ "$(head -c 2 "$1" 2>/dev/null)" = MZ ]; then
+        pe=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
+        machine=$(od -An -tx2 -j$((pe + 4)) -N2 "$1" 2>/dev/null | tr -d ' ')
+    fi
+    case $machine in
+        014c) echo win32 ;;
+        8664) echo win64 ;;
+        *) echo "$1 is no x86 or x64 Windows program" >&2; return 1 ;;
+    esac
 }
 
 _wine_boot() {

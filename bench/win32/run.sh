@@ -28,6 +28,8 @@ work=$build/bench-win32
 mkdir -p "$work"
 export WINEPREFIX=$work/wineprefix
 source "$top/tools/wine-env.sh" || exit 1
+# The x86 build under the 32-bit Wine, as its tests run.
+WINEARCH=$(wine_arch_of "$build/Daltrix.exe") || exit 1
 source "$top/tools/conversion-bed.sh" || exit 1
 standin=$work/standin
 

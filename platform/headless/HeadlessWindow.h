@@ -5,6 +5,7 @@
 #include "platform/PaintPacing.h"
 #include "platform/Window.h"
 
+#include <deque>
 #include <map>
 #include <set>
 #include <string>
@@ -64,6 +65,8 @@ namespace headless {
 // What the framework showed outside the dialog itself.
 struct Screen {
     std::vector<CString> stopMessages;
+    std::vector<CString> questions;        // every Yes/No question asked, in order
+    std::deque<bool> answers;              // the operator's next answers, true for Yes; No when none is left
     std::vector<unsigned> modalTemplates;  // every DoModal, in order
     CString clipboard;
 };

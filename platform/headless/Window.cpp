@@ -202,6 +202,16 @@ void ShowStopMessage(CDialogEx& /*owner*/, const CString& text) {
     headless::TheScreen().stopMessages.push_back(text);
 }
 
+bool ShowYesNoQuestion(CDialogEx& /*owner*/, const CString& text) {
+    headless::Screen& screen = headless::TheScreen();
+    screen.questions.push_back(text);
+    if (screen.answers.empty())
+        return false;
+    const bool yes = screen.answers.front();
+    screen.answers.pop_front();
+    return yes;
+}
+
 namespace headless {
 
 Screen& TheScreen() {

@@ -120,12 +120,22 @@ int Rename(const CString& from, const CString& to) {
     return RenameNoReplace(NativePath(from), NativePath(to));
 }
 
+// Like MoveFileExW, a read-only file in the way is not replaced, whoever asks.
+int ReplaceFile(const CString& from, const CString& to) {
+    const std::string target = NativePath(to);
+    struct stat info {};
+    if (::stat(target.c_str(), &info) == 0 && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        return EACCES;
+    return ::rename(NativePath(from).c_str(), target.c_str()) == 0 ? 0 : errno;
+}
+
 int WriteNewFile(const std::string& narrowPath, const std::vector<unsigned char>& bytes) {
     std::FILE* file = std::fopen(NativePath(narrowPath).c_str(), "wb");
     if (!file)
         return errno;
     int error = 0;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size() || std::fflush(file) != 0)
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size() || std::fflush(file) != 0 ||
+        ::fsync(::fileno(file)) != 0)
         error = errno;
     if (std::fclose(file) != 0 && error == 0)
         error = errno;
@@ -187,6 +197,11 @@ int WideToNarrow(unsigned /*codePage: UTF-8 is Linux's only one*/, const char16_
     }
     std::copy(narrow.begin(), narrow.end(), buffer);
     return needed;
+}
+
+// unixODBC keeps one driver list for every program of the machine.
+DriverInstalled FindOdbcDriver(const CString& /*name*/) {
+    return DriverInstalled::NotKnown;
 }
 
 }  // namespace sys

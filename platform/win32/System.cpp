@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <io.h>
 #include <memory>
+#include <type_traits>
 
 namespace sys {
 
@@ -52,6 +53,30 @@ std::wstring FullPath(const std::wstring& path) {
     return full;
 }
 
+struct KeyCloser {
+    void operator()(HKEY key) const { RegCloseKey(key); }
+};
+using RegistryKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
+
+RegistryKey OpenKey(HKEY parent, const wchar_t* path, REGSAM view) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(parent, path, 0, KEY_READ | view, &key) != ERROR_SUCCESS)
+        return nullptr;
+    return RegistryKey(key);
+}
+
+// Installed in one registry view: named in its "ODBC Drivers" list, which the ODBC
+// administrator shows, or with a key of its own, which the driver manager loads it from.
+bool ViewHasDriver(REGSAM view, const CString& name) {
+    const RegistryKey drivers = OpenKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\ODBC\\ODBCINST.INI", view);
+    if (!drivers)
+        return false;
+    const RegistryKey list = OpenKey(drivers.get(), L"ODBC Drivers", view);
+    if (list && RegQueryValueExW(list.get(), win32::Wide(name), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
+        return true;
+    return OpenKey(drivers.get(), win32::Wide(name), view) != nullptr;
+}
+
 }  // namespace
 
 bool IsAdministrator() {
@@ -91,6 +116,36 @@ int Rename(const CString& from, const CString& to) {
     return _wrename(win32::Wide(from), win32::Wide(to)) == 0 ? 0 : errno;
 }
 
+namespace {
+
+// The runtime library's error number for what MoveFileExW reports, as _wrename would give it.
+int ErrnoOf(DWORD error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return ENOENT;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            return EACCES;
+        case ERROR_NOT_SAME_DEVICE:
+            return EXDEV;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return ENOSPC;
+        default:
+            return EINVAL;
+    }
+}
+
+}  // namespace
+
+int ReplaceFile(const CString& from, const CString& to) {
+    if (MoveFileExW(win32::Wide(from), win32::Wide(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return 0;
+    return ErrnoOf(GetLastError());
+}
+
 int WriteNewFile(const std::string& narrowPath, const std::vector<unsigned char>& bytes) {
     FILE* opened = nullptr;
     if (const errno_t error = fopen_s(&opened, narrowPath.c_str(), "wb"); error != 0 || opened == nullptr)
@@ -108,7 +163,7 @@ int WriteNewFile(const std::string& narrowPath, const std::vector<unsigned char>
     if (!bytes.empty() && fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())
         failed();
     errno = 0;
-    if (fflush(file.get()) != 0)
+    if (fflush(file.get()) != 0 || _commit(_fileno(file.get())) != 0)
         failed();
     errno = 0;
     if (fclose(file.release()) != 0)
@@ -165,6 +220,18 @@ std::vector<DirectoryEntry> ListDirectory(const CString& folder) {
         entries.push_back({win32::FromWide(name.c_str(), name.size()), win32::FromWide(full.c_str(), full.size())});
     } while (FindNextFileW(search.get(), &found));
     return entries;
+}
+
+DriverInstalled FindOdbcDriver(const CString& name) {
+    // A 32-bit Windows has one view and ignores the flags, so the other view is this one again.
+    constexpr bool k64Bit = sizeof(void*) == 8;
+    if (name.IsEmpty())
+        return DriverInstalled::Nowhere;
+    if (ViewHasDriver(k64Bit ? KEY_WOW64_64KEY : KEY_WOW64_32KEY, name))
+        return DriverInstalled::ForThisBuild;
+    if (ViewHasDriver(k64Bit ? KEY_WOW64_32KEY : KEY_WOW64_64KEY, name))
+        return k64Bit ? DriverInstalled::For32BitOnly : DriverInstalled::For64BitOnly;
+    return DriverInstalled::Nowhere;
 }
 
 int WideToNarrow(unsigned codePage, const char16_t* text, int length, char* buffer, int size, unsigned& error) {

@@ -17,6 +17,7 @@
 // Names that <windows.h> turns into macros and that the framework uses for its own members.
 #undef AppendMenu
 #undef CopyFile
+#undef ReplaceFile
 
 #include "platform/CString.h"
 

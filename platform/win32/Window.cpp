@@ -302,6 +302,13 @@ void ShowStopMessage(CDialogEx& owner, const CString& text) {
     MessageBoxW(owner.m_impl->hwnd, win32::Wide(text), L"Daltrix", MB_ICONSTOP | MB_OK);
 }
 
+bool ShowYesNoQuestion(CDialogEx& owner, const CString& text) {
+    const HWND hwnd = owner.m_impl->hwnd;
+    std::wstring caption(static_cast<size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
+    caption.resize(static_cast<size_t>(GetWindowTextW(hwnd, caption.data(), static_cast<int>(caption.size()))));
+    return MessageBoxW(hwnd, win32::Wide(text), caption.c_str(), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+}
+
 // --- painting ------------------------------------------------------------------------------
 
 CPaintDC::CPaintDC(CDialogEx* dialog) : m_impl(std::make_unique<Impl>()) {

@@ -45,7 +45,6 @@ std::string ValueList(const std::vector<std::optional<std::string>>& values) {
     return out;
 }
 
-const std::string kTruncated = "String or binary data would be truncated. The statement has been terminated.";
 const std::string kDuplicateSeven =
     "Cannot insert duplicate key row in object 'dbo.TQ_FORETAG' with unique index 'PrimaryKey'. The duplicate key "
     "value is (7). The statement has been terminated.";
@@ -54,9 +53,16 @@ std::string NotIn1252(const std::string& codePoint) {
     return "Tecknet " + codePoint + " finns inte i teckentabell 1252 och kan inte lagras";
 }
 
+const std::string kNoValidNumber = "Företaget saknar ett giltigt nummer";
+
+std::string TooLong(const std::string& column, size_t length, size_t room) {
+    return column + " har " + std::to_string(length) + " tecken men kolumnen rymmer " + std::to_string(room);
+}
+
 // A failure text of our own, for a value that never went to the server.
 bool RefusedBeforeSending(const std::string& refused) {
-    return refused.find("Tecknet U+") != std::string::npos;
+    return refused.find("Tecknet U+") != std::string::npos || refused.find(kNoValidNumber) != std::string::npos ||
+           refused.find(" tecken men kolumnen rymmer ") != std::string::npos;
 }
 
 class BadInput : public ConversionBed {
@@ -102,14 +108,10 @@ const std::vector<Company> kCompanies{
     {" 8", "Åtta AB", "tq0008.dsn", "8|Åtta AB|tq0008.dsn", ""},
     {"009", "Nio AB", "tq0009.dsn", "9|Nio AB|tq0009.dsn", ""},
     {"-1", "Minus ett AB", "tq0011.dsn", "-1|Minus ett AB|tq0011.dsn", ""},
-    // SQL Server stores '' in an int column as 0.
-    {"", "Utan nummer AB", "tq0012.dsn", "0|Utan nummer AB|tq0012.dsn", ""},
-    {"abc", "O'Hara 50%\nrad två", "tq0013.dsn", "",
-     "abc, O'Hara 50%\nrad två, tq0013.dsn Conversion failed when converting the varchar value 'abc' to data type "
-     "int."},
-    {"99999999999", "Stort nummer AB", "tq0014.dsn", "",
-     "99999999999, Stort nummer AB, tq0014.dsn The conversion of the varchar value '99999999999' overflowed an int "
-     "column."},
+    // SQL Server would store '' in an int column as 0, a number no company has.
+    {"", "Utan nummer AB", "tq0012.dsn", "", ", Utan nummer AB, tq0012.dsn " + kNoValidNumber},
+    {"abc", "O'Hara 50%\nrad två", "tq0013.dsn", "", "abc, O'Hara 50%\nrad två, tq0013.dsn " + kNoValidNumber},
+    {"99999999999", "Stort nummer AB", "tq0014.dsn", "", "99999999999, Stort nummer AB, tq0014.dsn " + kNoValidNumber},
     {"20", "Citat 'enkla' och \"dubbla\"", "tq0020.dsn", "20|Citat 'enkla' och \"dubbla\"|tq0020.dsn", ""},
     {"21", "100% säker %s %d %%", "tq0021.dsn", "21|100% säker %s %d %%|tq0021.dsn", ""},
     {"22", "Semikolon; DROP TABLE TQ_FORETAG; --", "tq0022.dsn", "22|Semikolon; DROP TABLE TQ_FORETAG; --|tq0022.dsn",
@@ -129,13 +131,14 @@ const std::vector<Company> kCompanies{
     {"32", "Hårt mellanslag\u00A0", "tq0032.dsn", "32|Hårt mellanslag\u00A0|tq0032.dsn", ""},
     {"33", std::string(127, 'x'), "tq0033.dsn", "33|" + std::string(127, 'x') + "|tq0033.dsn", ""},
     {"34", Repeat("å", 128), "tq0034.dsn", "34|" + Repeat("å", 128) + "|tq0034.dsn", ""},
-    {"35", std::string(129, 'n'), "tq0035.dsn", "", "35, " + std::string(129, 'n') + ", tq0035.dsn " + kTruncated},
+    {"35", std::string(129, 'n'), "tq0035.dsn", "",
+     "35, " + std::string(129, 'n') + ", tq0035.dsn " + TooLong("Namn", 129, 128)},
     {"36", std::string(128, 'x') + "  ", "tq0036.dsn", "36|" + std::string(128, 'x') + "|tq0036.dsn", ""},
     {"37", "", "tq0037.dsn", "37||tq0037.dsn", ""},
     {"38", "   ", "  tq0038.dsn  ", "38||tq0038.dsn", ""},
     {"39", "Utan DSN AB", "", "39|Utan DSN AB|", ""},
     {"40", "Lång DSN AB", "tq0040" + std::string(250, 'x') + ".dsn", "",
-     "40, Lång DSN AB, tq0040" + std::string(250, 'x') + ".dsn " + kTruncated},
+     "40, Lång DSN AB, tq0040" + std::string(250, 'x') + ".dsn " + TooLong("FileDSN", 260, 255)},
     {"41", "Blank DSN AB", "   ", "41|Blank DSN AB|", ""},
     {"1", "Acme AB", "tq0001.dsn", "1|Acme AB|tq0001.dsn", ""},
 };
@@ -152,6 +155,7 @@ TEST_F(BadInput, EachCompanyIsCopiedExactlyOrReportedOnceAndEveryLaterRowIsStill
     for (auto it = kCompanies.rbegin(); it != kCompanies.rend(); ++it)  // the list puts each new row on top
         oldRows.push_back(ValueList({it->number, it->name, it->fileDsn}));
     OldSystem(oldRows, {ValueList({"1", "L", "1", "1", "1", "N", "1", "1", "S", "P", "1"})}, Columns::Untyped);
+    headless::TheScreen().answers = {true};  // go on although companies are missing
     EXPECT_EQ(StartAndConvert("1"), 0);
 
     // The list shows every cell as the old system holds it.
@@ -171,6 +175,7 @@ TEST_F(BadInput, EachCompanyIsCopiedExactlyOrReportedOnceAndEveryLaterRowIsStill
     const auto statements = server->Statements();
 
     std::vector<std::string> expectedFailures;
+    std::vector<std::string> expectedMissing;
     size_t expectedStored = 0;
     long lastInsert = -1;
     for (const auto& c : kCompanies) {
@@ -182,6 +187,8 @@ TEST_F(BadInput, EachCompanyIsCopiedExactlyOrReportedOnceAndEveryLaterRowIsStill
             ++expectedStored;
         else
             expectedFailures.push_back(c.refused);
+        if (!c.refused.empty() && c.refused.find("duplicate key") == std::string::npos)
+            expectedMissing.push_back("Företag " + c.number + " saknas i Varnik_tqsys");
 
         // Its insert comes after the one of the row above it; a row we refuse sends none.
         if (Tag(c).empty())
@@ -200,15 +207,21 @@ TEST_F(BadInput, EachCompanyIsCopiedExactlyOrReportedOnceAndEveryLaterRowIsStill
     EXPECT_EQ(rows.size(), expectedStored) << "no row the table does not expect";
     EXPECT_EQ(failures, expectedFailures) << "one line each, in list order";
 
-    // The run went on to its end: the parameters, the new system DSN, the copies.
+    // The read-back names every company that did not go in, the operator goes on, and the run
+    // reaches its end: the new system DSN, the copies.
     const auto texts = LogTexts();
     const size_t afterCompanies = 12 + expectedFailures.size();
-    ASSERT_EQ(texts.size(), afterCompanies + kCompleteRunFromLine9.size() - 4);
+    ASSERT_GE(texts.size(), afterCompanies + 3 + expectedMissing.size() + 1);
     EXPECT_EQ(texts[11].rfind("Uppdaterar Varnik_tqsys.", 0), 0u) << texts[11];
     for (size_t i = 0; i < expectedFailures.size(); ++i)
         EXPECT_EQ(texts[12 + i], kCompanyFailure + expectedFailures[i]);
-    for (size_t i = afterCompanies; i < texts.size(); ++i)
-        EXPECT_EQ(texts[i], kCompleteRunFromLine9[i - afterCompanies + 4].substr(4));
+    std::vector<std::string> expectedRest{"Uppdaterar parametertabellen i Varnik_tqsys", "Parametrarna uppdaterade",
+                                          "Uppdateringen av Varniks systemdatabas slutförd"};
+    expectedRest.insert(expectedRest.end(), expectedMissing.begin(), expectedMissing.end());
+    expectedRest.push_back("Fortsätter trots att Varnik_tqsys inte är komplett");
+    expectedRest.insert(expectedRest.end(), kRepointingTexts.begin(), kRepointingTexts.end());
+    EXPECT_EQ(std::vector<std::string>(texts.begin() + static_cast<long>(afterCompanies), texts.end()), expectedRest);
+    EXPECT_EQ(headless::TheScreen().questions.size(), 1u);
     EXPECT_TRUE(headless::TheScreen().stopMessages.empty());
 }
 
@@ -231,6 +244,7 @@ class ParameterRow : public BadInput, public ::testing::WithParamInterface<Param
 TEST_P(ParameterRow, IsCopiedExactlyOrReportedWithTheReason) {
     const ParameterCase& p = GetParam();
     OldSystem({"1, 'Acme AB', 'tq0001.dsn'"}, {ValueList(p.values)}, Columns::Untyped);
+    headless::TheScreen().answers = {true};  // go on without the parameter row
     EXPECT_EQ(StartAndConvert("1"), 0);
 
     const auto rows = ServerRows(
@@ -242,10 +256,14 @@ TEST_P(ParameterRow, IsCopiedExactlyOrReportedWithTheReason) {
         EXPECT_EQ(rows, std::vector<std::string>{p.stored});
         EXPECT_TRUE(failures.empty()) << failures.front();
         EXPECT_EQ(updated.size(), 1u);
+        EXPECT_EQ(LinesStartingWith("Kontrollerat: ").size(), 1u) << "read back as sent";
+        EXPECT_TRUE(headless::TheScreen().questions.empty());
     } else {
         EXPECT_TRUE(rows.empty()) << rows.front();
         EXPECT_EQ(failures, std::vector<std::string>{"Kunde inte uppdatera Parametrarna: " + p.refused});
         EXPECT_TRUE(updated.empty());
+        EXPECT_EQ(LinesStartingWith("Parameterraden saknas i Varnik_tqsys").size(), 1u);
+        EXPECT_EQ(headless::TheScreen().questions.size(), 1u);
     }
     EXPECT_EQ(Count("INSERT INTO TQ_PARAMETRAR"), RefusedBeforeSending(p.refused) ? 0u : 1u);
     // The run goes on to its end all the same.
@@ -279,7 +297,12 @@ INSTANTIATE_TEST_SUITE_P(
         ParameterCase{"AKeyLongerThanItsColumn",
                       {"1", "L", "1", "1", "1", std::string(65, 'k'), "1", "1", "S", "P", "1"},
                       "",
-                      kTruncated},
+                      TooLong("Nyckel", 65, 64)},
+        // Blanks that a wider old column padded the value with are no part of it.
+        ParameterCase{"APaddedOwnerNameThatFitsWithoutItsBlanks",
+                      {"1", std::string(255, 'L') + std::string(45, ' '), "1", "1", "1", "N", "1", "1", "S", "P", "1"},
+                      "1|" + std::string(255, 'L') + "|1|1|1|N|1|1|S|P|1",
+                      ""},
         ParameterCase{"AnOwnerNameOutside1252",
                       {"1", "Łódź Lön AB", "1", "1", "1", "N", "1", "1", "S", "P", "1"},
                       "",

@@ -2,8 +2,6 @@
 // tqsys.dsn, the company's server the SQL Server stand-in through FreeTDS.
 #include "support/ConversionBed.h"
 
-#include "CompleteRunLog.h"
-
 using namespace testing_support;
 
 namespace {
@@ -12,23 +10,11 @@ using Conversion = ConversionBed;
 
 TEST_F(Conversion, ACompleteRunCreatesTheDatabaseCopiesEverythingAndRepointsTheProduct) {
     EXPECT_EQ(StartAndConvert("7"), 0);
-    const std::string localDsn = WinPath(program / "tqsys.dsn").ToUtf8();
-    EXPECT_EQ(f.Log(),
-              CompleteRun({"001 Klicka Starta för att påbörja konverteringen",
-                           "002 Startar. För att välja databasserver för Varnik_tqsys väljer du ett aktivt företag i "
-                           "listan nedan.",
-                           "003 Du kan eventuellt behöva logga in.", "004 Hittade en tqsys.dsn som " + localDsn,
-                           "005 Dubbelklicka på ett företags nummer nedan för att välja databasserver för Varnik_tqsys",
-                           "006 Företag 7 är valt", "007 DSN är " + Dsn(7), "008 Server är 127.0.0.1"}));
+    EXPECT_EQ(f.Log(), CompleteRunOfCompany7());
     EXPECT_FALSE(f.dlg->GetDlgItem(IDC_START)->IsWindowEnabled());
     EXPECT_TRUE(headless::TheScreen().stopMessages.empty());
 
-    // The list's order, top to bottom, names trimmed, the quote kept.
-    EXPECT_EQ(ServerRows("select Nummer, Namn, FileDSN from TQ_FORETAG"),
-              (std::vector<std::string>{"12|O'Brien & Co|", "7|Björk & Söner|tq0007.dsn", "1|Acme AB|tq0001.dsn"}));
-    EXPECT_EQ(ServerRows("select Licensnr, Licensagare, Max_lontagare, Max_foretag, Kontrollsumma, Nyckel, Major, "
-                         "Minor, Sokvag, Password, MultiplaPerioder from TQ_PARAMETRAR"),
-              std::vector<std::string>{"4711|Varnik Demo AB|1000|50|99|NYCKEL-1|3|2|C:\\Varnik|pw|1"});
+    ExpectOldSystemOnServer();
 
     const auto statements = server->Statements();
     const std::vector<std::string> creation{
@@ -113,20 +99,79 @@ TEST_F(Conversion, ARefusedLoginIsLoggedWithTheServersText) {
     EXPECT_EQ(lines[1], "009 Kunde inte bestämma serveradress");
 }
 
-TEST_F(Conversion, ADriverThatIsNoSqlServerDriverGivesAnUnknownServerAndTheRunGoesOn) {
+// A company whose connection names no SQL Server: a system DSN for it could reach no server.
+TEST_F(Conversion, AnUnknownServerEndsTheRunBeforeAnythingIsCreatedOrWritten) {
+    const std::string stop =
+        "Konverteringen avbröts: servern för Varnik_tqsys är okänd. Välj ett företag vars anslutning använder SQL "
+        "Server.";
     server->WriteCompanyDsn(program / "tq0007.dsn", "varnik", kPassword, "FreeTDS");
     StartAndConvert("7");
-    const auto lines = f.LogFrom(7);
-    ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(lines[0], "008 Server är Okänd");
-    EXPECT_EQ(lines[1], "009 Databasen Varnik_tqsys finns inte redan och kommer att skapas");
-    EXPECT_EQ(f.Log().back(), "023 Klart! Klicka Avsluta");
-    EXPECT_NE(ReadFile(install / "tqsys.dsn").find("\r\nDRIVER=FreeTDS\r\n"), std::string::npos);
+    EXPECT_EQ(f.LogFrom(7), (std::vector<std::string>{"008 Server är Okänd", "009 " + stop}));
+    EXPECT_TRUE(server->Statements().empty());
+    EXPECT_EQ(ReadFile(install / "tqsys.dsn"), "[ODBC]\r\nDRIVER=Gammal\r\n");
+    EXPECT_FALSE(fs::exists(install / "tqsys.bak"));
+    EXPECT_FALSE(fs::exists(install / "tq0007.dsn"));
+    EXPECT_TRUE(f.dlg->GetDlgItem(IDC_START)->IsWindowEnabled());
+}
+
+// The company's connection as the driver gives it back decides the new system DSN, item by
+// item: a key in any letter case, a braced password whatever it holds, and nothing left over
+// from an earlier run's company.
+TEST_F(Conversion, TheNewSystemDsnComesFromThisRunsConnectionOnly) {
+    const std::string port = std::to_string(server->port());
+    WriteFile(program / "tq0007.dsn",
+              "[ODBC]\r\nDRIVER={ODBC Driver 18 for SQL Server}\r\nServer=127.0.0.1\r\nPORT=" + port +
+                  "\r\nUID=varnik\r\nPWD={x;SERVER=evil;Trusted_Connection=Yes}\r\nEncrypt=yes\r\n"
+                  "TrustServerCertificate=yes\r\nTDS_Version=7.4\r\n");
+    StartAndConvert("7");
+    ASSERT_EQ(f.Log().back().substr(4), "Klart! Klicka Avsluta");
+    EXPECT_EQ(f.LogFrom(7).front(), "008 Server är 127.0.0.1");
+    EXPECT_EQ(ReadFile(install / "tqsys.dsn"),
+              "[ODBC]\r\nDRIVER={ODBC Driver 18 for SQL Server}\r\nUID=tqsys\r\nAnsiNPW=No\r\n"
+              "DATABASE=Varnik_tqsys\r\nAPP= Microsoft Open Database Connectivity\r\nSERVER=127.0.0.1\r\n"
+              "TRUSTED_CONNECTION=NO\r\nEncrypt=yes\r\nTrustServerCertificate=yes\r\n"
+              "Description = Varnik L\xF6n systemdatabas\r\n");
+
+    // The second company: another driver name and server, no encryption items.
+    WriteFile(program / "tq0001.dsn", "[ODBC]\r\nDRIVER=SQL Native Client\r\nSERVER=localhost\r\nPORT=" + port +
+                                          "\r\nUID=varnik\r\nPWD=y\r\nTDS_Version=7.4\r\n");
+    f.dlg->m_trustedConnection = true;  // as a first company with Windows logins would have left it
+    const size_t before = f.Log().size();
+    headless::DoubleClickRow(*f.dlg, IDC_COMPANY_LIST, f.dlg->m_companyList, 2);
+    ASSERT_EQ(f.Log().back().substr(4), "Klart! Klicka Avsluta");
+    EXPECT_EQ(f.LogFrom(before)[2].substr(4), "Server är localhost");
+    EXPECT_EQ(ReadFile(install / "tqsys.dsn"),
+              "[ODBC]\r\nDRIVER=SQL Native Client\r\nUID=tqsys\r\nAnsiNPW=No\r\nDATABASE=Varnik_tqsys\r\n"
+              "APP= Microsoft Open Database Connectivity\r\nSERVER=localhost\r\nTRUSTED_CONNECTION=NO\r\n"
+              "Description = Varnik L\xF6n systemdatabas\r\n");
+    for (const auto& line : f.Log())
+        EXPECT_EQ(line.find("evil"), std::string::npos) << line;
+}
+
+// Every generation of Microsoft's SQL Server drivers, each here FreeTDS under that name.
+TEST_F(Conversion, EverySqlServerDriverNameReachesTheServerAndGoesIntoTheNewDsnUnchanged) {
+    bool braced = true;
+    for (const char* name : kSqlServerDriverNames) {
+        // Braces as a DSN may give them or not; either way the name goes through as given.
+        const std::string driver = braced ? std::string("{") + name + "}" : name;
+        braced = !braced;
+        server->WriteCompanyDsn(program / "tq0007.dsn", "varnik", kPassword, driver);
+        const size_t before = f.Log().size();
+        StartAndConvert("7");
+        const auto lines = f.LogFrom(before);
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines.back().substr(4), "Klart! Klicka Avsluta") << name;
+        EXPECT_NE(ReadFile(install / "tqsys.dsn").find("\r\nDRIVER=" + driver + "\r\nUID=tqsys\r\n"), std::string::npos)
+            << name;
+        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+            return line.substr(4) == "Server är 127.0.0.1";
+        })) << name;
+    }
 }
 
 TEST_F(Conversion, APresentDatabaseIsNotCreatedAgainAndASecondRunReportsEachPresentRow) {
     StartAndConvert("7");
-    ASSERT_EQ(f.Log().back(), "023 Klart! Klicka Avsluta");
+    ASSERT_EQ(f.Log().back(), "024 Klart! Klicka Avsluta");
 
     // The operator adds a company in the old system and runs the tool once more.
     RunSqlite(dir / "old.db", {"INSERT INTO TQ_FORETAG VALUES(20, 'Ny AB', 'tq0020.dsn')"});
@@ -155,9 +200,27 @@ TEST_F(Conversion, APresentDatabaseIsNotCreatedAgainAndASecondRunReportsEachPres
               0u)
         << lines[7];
     EXPECT_EQ(lines[8], "016 Uppdateringen av Varniks systemdatabas slutförd");
+    // Every company and the parameter row are there, so the read-back asks nothing.
+    EXPECT_EQ(lines[9], "017 Kontrollerat: alla 4 företag och parameterraden finns i Varnik_tqsys");
+    EXPECT_TRUE(headless::TheScreen().questions.empty());
+    // The first run's tqsys.dsn is no way back; the backup of the product's own stays.
+    EXPECT_EQ(lines[10], "018 Byter namn på tqsys.dsn om den finns");
+    EXPECT_EQ(lines[11], "019 Info: tqsys.dsn pekar redan på Varnik_tqsys, tqsys.bak behålls");
+    EXPECT_EQ(ReadFile(install / "tqsys.bak"), "[ODBC]\r\nDRIVER=Gammal\r\n");
     EXPECT_EQ(ServerRows("select Nummer from TQ_FORETAG where Nummer = 20"), std::vector<std::string>{"20"});
     EXPECT_EQ(ServerRows("select Licensnr from TQ_PARAMETRAR"), std::vector<std::string>{"4711"});
     EXPECT_EQ(f.Log().back().substr(4), "Klart! Klicka Avsluta");
+}
+
+using SystemDatabase = ConversionBed;
+
+TEST_F(SystemDatabase, WithoutAConnectionTheExistenceQuerySaysSoAndTheCreationFails) {
+    const size_t before = f.Log().size();
+    EXPECT_FALSE(f.dlg->SystemDatabaseExists());
+    EXPECT_EQ(f.LogFrom(before), std::vector<std::string>{"002 Ingen anslutning till databasen"});
+    EXPECT_FALSE(f.dlg->CreateSystemDatabase());
+    EXPECT_EQ(f.LogFrom(before + 1), (std::vector<std::string>{"003 Skapar databasen Varnik_tqsys",
+                                                               "004 Kunde inte skapa databasen: Connection not open"}));
 }
 
 TEST_F(Conversion, ALoginThatMayNotCreateDatabasesStopsAtTheSecondStatementAndUseEndsTheRun) {
@@ -179,7 +242,7 @@ TEST_F(Conversion, ALoginThatMayNotCreateDatabasesStopsAtTheSecondStatementAndUs
     EXPECT_EQ(ReadFile(install / "tqsys.dsn"), "[ODBC]\r\nDRIVER=Gammal\r\n");
 }
 
-TEST_F(Conversion, ACreationThatFailsAtTheSixthStatementKeepsWhatWasMadeAndTheNextRunSkipsIt) {
+TEST_F(Conversion, ACreationThatFailsAtTheSixthStatementKeepsWhatWasMadeAndNothingIsRepointed) {
     // New databases start as copies of model; a table there makes the sixth statement fail.
     Direct({"USE [model]", "CREATE TABLE TQ_PARAMETRAR(Licensnr int NULL)"});
     StartAndConvert("7");
@@ -190,7 +253,14 @@ TEST_F(Conversion, ACreationThatFailsAtTheSixthStatementKeepsWhatWasMadeAndTheNe
     EXPECT_EQ(Count("CREATE UNIQUE NONCLUSTERED INDEX[PrimaryKey] ON TQ_PARAMETRAR"), 0u);
     EXPECT_EQ(Count("CREATE UNIQUE NONCLUSTERED INDEX[PrimaryKey] ON TQ_FORETAG"), 1u);
     EXPECT_EQ(ServerRows("select Nummer from TQ_FORETAG").size(), 3u) << "the companies still go in";
-    EXPECT_EQ(f.Log().back().substr(4), "Klart! Klicka Avsluta");
+    // The parameter table lacks the columns the read-back asks for: nothing is repointed.
+    const auto log = f.Log();
+    ExpectFailureLine(log[log.size() - 2], Numbered(log.size() - 1, "Kunde inte kontrollera Varnik_tqsys: "),
+                      "Invalid column name");
+    EXPECT_EQ(log.back(), Numbered(log.size(), "Konverteringen avbröts. Inga filer i " + WinPath(install).ToUtf8() +
+                                                   " har ändrats."));
+    EXPECT_EQ(ReadFile(install / "tqsys.dsn"), "[ODBC]\r\nDRIVER=Gammal\r\n");
+    EXPECT_TRUE(headless::TheScreen().questions.empty());
 
     const size_t creates = Count("CREATE");
     StartToolAgain();
@@ -276,19 +346,8 @@ TEST_F(Migration, ARejectedCompanyInTheMiddleIsLoggedAndTheRestAreInserted) {
     EXPECT_FALSE(f.dlg->MigrateSystemData());
     const auto lines = f.LogFrom(before);
     ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[1].substr(4),
-              "Kunde inte uppdatera företagslistan: tre, B,  Conversion failed when converting "
-              "the varchar value 'tre' to data type int.");
+    EXPECT_EQ(lines[1].substr(4), "Kunde inte uppdatera företagslistan: tre, B,  Företaget saknar ett giltigt nummer");
     EXPECT_EQ(ServerRows("select Nummer from TQ_FORETAG"), (std::vector<std::string>{"3", "1"}));
-}
-
-TEST_F(Migration, TheExistenceQueryWithoutAConnectionSaysSo) {
-    const size_t before = f.Log().size();
-    EXPECT_FALSE(f.dlg->SystemDatabaseExists());
-    EXPECT_EQ(f.LogFrom(before), std::vector<std::string>{"002 Ingen anslutning till databasen"});
-    EXPECT_FALSE(f.dlg->CreateSystemDatabase());
-    EXPECT_EQ(f.LogFrom(before + 1), (std::vector<std::string>{"003 Skapar databasen Varnik_tqsys",
-                                                               "004 Kunde inte skapa databasen: Connection not open"}));
 }
 
 TEST_F(Conversion, ACancelledLoginPromptEndsTheRunAtTheConnection) {

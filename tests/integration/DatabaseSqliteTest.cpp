@@ -1,6 +1,8 @@
 // The database layer against the real SQLite3 ODBC driver, reached through file DSNs.
 #include "support/TestSupport.h"
 
+#include "platform/WrongBuild.h"
+
 #include <gtest/gtest.h>
 
 using namespace testing_support;
@@ -62,6 +64,8 @@ TEST_F(SqliteDatabase, DriverErrorsCarryTheDriversTextWithoutItsOrigin) {
     } catch (const CDBException& e) {
         EXPECT_EQ(e.m_strError.ToUtf8(), "no such table: NOPE (1)");
         EXPECT_NE(e.m_strStateNativeOrigin.Find(u"Origin:[SQLite]"), -1);
+        EXPECT_EQ(e.SqlState(), CString(u"HY000"));
+        EXPECT_EQ(e.NativeError(), 1);
     }
     EXPECT_FALSE(rs.IsOpen());
     EXPECT_THROW(db.ExecuteSQL(u"INSERT INTO NOPE VALUES(1)"), CDBException);
@@ -77,6 +81,7 @@ TEST_F(SqliteDatabase, MissingFileDsnRaisesAClearTextAndCreatesNoFile) {
         FAIL() << "no exception";
     } catch (const CDBException& e) {
         EXPECT_NE(e.m_strError.Find(u"Invalid file dsn"), -1);
+        EXPECT_EQ(e.SqlState(), CString(u"IM014"));
         EXPECT_NE(e.m_strError.Find(WinPath(missing)), -1);
     }
     EXPECT_FALSE(fs::exists(missing));
@@ -110,6 +115,23 @@ TEST_F(SqliteDatabase, UnknownDriverIsReportedByTheDriverManager) {
     } catch (const CDBException& e) {
         EXPECT_EQ(e.m_strError.Find(u"["), -1) << e.m_strError.ToUtf8();
         EXPECT_FALSE(e.m_strError.IsEmpty());
+        EXPECT_TRUE(IsDriverNotFound(e)) << e.m_strStateNativeOrigin.ToUtf8();
+        // One driver list serves every program here: no build to recommend.
+        EXPECT_EQ(e.m_strError.Find(u"drivrutinen"), -1) << e.m_strError.ToUtf8();
+    }
+    EXPECT_FALSE(db.IsOpen());
+}
+
+TEST_F(SqliteDatabase, ADriverWhoseLibraryIsMissingCountsAsNotFound) {
+    // What a driver registered for another architecture's driver manager looks like here.
+    CDatabase db;
+    const std::string missing = (dir / "libnosuchodbc.so").string();
+    try {
+        db.OpenEx(CString::FromUtf8("DRIVER=" + missing + ";"));
+        FAIL() << "no exception";
+    } catch (const CDBException& e) {
+        EXPECT_NE(e.m_strError.Find(u"Can't open lib"), -1) << e.m_strError.ToUtf8();
+        EXPECT_TRUE(IsDriverNotFound(e)) << e.m_strStateNativeOrigin.ToUtf8();
     }
     EXPECT_FALSE(db.IsOpen());
 }
@@ -130,7 +152,14 @@ TEST_F(SqliteDatabase, ARecordsetOnAClosedConnectionStaysClosed) {
     CRecordset rs(&db);
     EXPECT_FALSE(rs.Open(CRecordset::snapshot, u"select 1"));
     EXPECT_FALSE(rs.IsOpen());
-    EXPECT_THROW(db.ExecuteSQL(u"select 1"), CDBException);
+    try {
+        db.ExecuteSQL(u"select 1");
+        FAIL() << "no exception";
+    } catch (const CDBException& e) {
+        EXPECT_EQ(e.m_strError, CString(u"Connection not open"));
+        EXPECT_EQ(e.SqlState(), CString(u"08003"));
+        EXPECT_EQ(e.NativeError(), 0);
+    }
 }
 
 }  // namespace

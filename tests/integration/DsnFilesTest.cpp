@@ -2,9 +2,7 @@
 // company DSN files.
 #include "support/TestSupport.h"
 
-#include "dsn/NarrowPath.h"
 #include "dsn/SystemDsnWriter.h"
-#include "platform/System.h"
 
 #include <gtest/gtest.h>
 
@@ -48,14 +46,41 @@ TEST_F(DsnFiles, BackupWithoutAnOldBackupSaysSoAndRenames) {
     EXPECT_EQ(ReadFile(install / "tqsys.bak"), "current");
 }
 
-TEST_F(DsnFiles, BackupWithoutASystemDsnIsFineAndStillRemovesTheOldBackup) {
+TEST_F(DsnFiles, BackupWithoutASystemDsnIsFineAndKeepsTheOldBackup) {
+    // With nothing to take its place, the old backup may be the product's only way back.
     WriteFile(install / "tqsys.bak", "old");
     EXPECT_TRUE(f.dlg->BackupSystemDsn());
     EXPECT_EQ(f.LogFrom(1), (std::vector<std::string>{"020 " + kRenaming, "021 " + kNoDsn}));
-    EXPECT_FALSE(fs::exists(install / "tqsys.bak"));
+    EXPECT_EQ(ReadFile(install / "tqsys.bak"), "old");
 
+    fs::remove(install / "tqsys.bak");
     EXPECT_TRUE(f.dlg->BackupSystemDsn());
-    EXPECT_EQ(f.LogFrom(3), (std::vector<std::string>{"022 " + kRenaming, "023 " + kNoBackup, "024 " + kNoDsn}));
+    EXPECT_EQ(f.LogFrom(3), (std::vector<std::string>{"022 " + kRenaming, "023 " + kNoDsn}));
+}
+
+TEST_F(DsnFiles, ASystemDsnThisToolWroteIsNotRenamedOverTheBackup) {
+    WriteFile(install / "tqsys.dsn", "[ODBC]\r\nDRIVER=SQL Server\r\ndatabase = varnik_TQSYS\r\n");
+    WriteFile(install / "tqsys.bak", "the product's own");
+    EXPECT_TRUE(f.dlg->BackupSystemDsn());
+    EXPECT_EQ(f.LogFrom(1),
+              (std::vector<std::string>{"020 " + kRenaming,
+                                        "021 Info: tqsys.dsn pekar redan på Varnik_tqsys, tqsys.bak behålls"}));
+    EXPECT_EQ(ReadFile(install / "tqsys.bak"), "the product's own");
+    f.dlg->m_driver = u"SQL Server";
+    EXPECT_TRUE(f.dlg->WriteSystemDsn());
+    EXPECT_NE(ReadFile(install / "tqsys.dsn").find("DATABASE=Varnik_tqsys"), std::string::npos);
+    EXPECT_EQ(ReadFile(install / "tqsys.bak"), "the product's own");
+}
+
+TEST_F(DsnFiles, ASystemDsnForAnotherDatabaseOrWithoutABackupIsRenamedAsAlways) {
+    WriteFile(install / "tqsys.dsn", "[ODBC]\r\nDATABASE=Varnik_tqsys\r\n");
+    EXPECT_TRUE(f.dlg->BackupSystemDsn());
+    EXPECT_EQ(f.LogFrom(1), (std::vector<std::string>{"020 " + kRenaming, "021 " + kNoBackup, "022 " + kToBak}));
+
+    WriteFile(install / "tqsys.dsn", "[ODBC]\r\nDATABASE=Varnik_tqsys_old\r\n");
+    EXPECT_TRUE(f.dlg->BackupSystemDsn());
+    EXPECT_EQ(f.LogFrom(4), (std::vector<std::string>{"023 " + kRenaming, "024 " + kToBak}));
+    EXPECT_EQ(ReadFile(install / "tqsys.bak"), "[ODBC]\r\nDATABASE=Varnik_tqsys_old\r\n");
 }
 
 TEST_F(DsnFiles, BackupInAMissingFolderTriesTheRenameAndFails) {
@@ -125,14 +150,61 @@ TEST_F(DsnFiles, AReadOnlySystemDsnMakesTheWriterFailAndStaysUnchanged) {
                                                                        WinPath(install / "tqsys.dsn").ToUtf8() +
                                                                        "! Felkod " + std::to_string(EACCES)}));
     EXPECT_EQ(ReadFile(install / "tqsys.dsn"), "keep me");
+    EXPECT_FALSE(fs::exists(install / "tqsys.tmp"));
 }
 
-TEST_F(DsnFiles, AFullDiskIsAFailureNotASuccess) {
-    f.dlg->m_installSysDsn = u"\\dev\\full";
+TEST_F(DsnFiles, AFullDiskPutsTheProductsOwnSystemDsnBackAndLeavesNothingHalfWritten) {
+    WriteFile(install / "tqsys.dsn", "the product's own");
+    ASSERT_TRUE(f.dlg->BackupSystemDsn());
+    // The new file is written beside the old one first; here that write meets a full disk.
+    fs::create_symlink("/dev/full", install / "tqsys.tmp");
     f.dlg->m_driver = u"SQL Server";
+    const size_t before = f.Log().size();
     EXPECT_FALSE(f.dlg->WriteSystemDsn());
-    EXPECT_EQ(f.LogFrom(2),
-              std::vector<std::string>{"021 FEL! Kunde inte skapa \\dev\\full! Felkod " + std::to_string(ENOSPC)});
+    EXPECT_EQ(f.LogFrom(before),
+              (std::vector<std::string>{"023 Skapar ny tqsys.dsn", "024 Återställer tqsys.dsn från tqsys.bak",
+                                        "025 FEL! Kunde inte skapa " + WinPath(install / "tqsys.dsn").ToUtf8() +
+                                            "! Felkod " + std::to_string(ENOSPC)}));
+    EXPECT_EQ(ReadFile(install / "tqsys.dsn"), "the product's own");
+    EXPECT_FALSE(fs::exists(install / "tqsys.bak"));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(install / "tqsys.tmp")));
+}
+
+TEST_F(DsnFiles, ABackupThatCannotBePutBackStaysTheWayBack) {
+    WriteFile(install / "tqsys.dsn", "the product's own");
+    ASSERT_TRUE(f.dlg->BackupSystemDsn());
+    fs::create_directories(install / "tqsys.tmp");  // the new file cannot be written
+    fs::create_directories(install / "tqsys.dsn");  // nor the old one put back
+    const size_t before = f.Log().size();
+    EXPECT_FALSE(f.dlg->WriteSystemDsn());
+    const auto lines = f.LogFrom(before);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[1], "024 Återställer tqsys.dsn från tqsys.bak");
+    EXPECT_EQ(lines[2],
+              "025 Kunde inte byta namn på " + WinPath(install / "tqsys.bak").ToUtf8() + " " + std::to_string(EEXIST));
+    EXPECT_EQ(lines[3].rfind("026 FEL! Kunde inte skapa ", 0), 0u);
+    EXPECT_EQ(ReadFile(install / "tqsys.bak"), "the product's own");
+}
+
+TEST_F(DsnFiles, TheNewFileReplacesTheOldInOneStepAndNoTemporaryFileStays) {
+    f.dlg->m_driver = u"SQL Server";
+    f.dlg->m_server = u"SRV01";
+    f.dlg->m_trustedConnection = true;
+    ASSERT_TRUE(f.dlg->WriteSystemDsn());
+    EXPECT_EQ(ReadFile(install / "tqsys.dsn"), kDsnYes);
+    EXPECT_EQ(std::distance(fs::directory_iterator(install), fs::directory_iterator()), 1);
+}
+
+TEST_F(DsnFiles, EncryptionItemsFollowTheTrustedConnectionLine) {
+    f.dlg->m_driver = u"{ODBC Driver 18 for SQL Server}";
+    f.dlg->m_server = u"SRV01";
+    f.dlg->m_encryptionItems = {{u"Encrypt", u"yes"}, {u"trustservercertificate", u"Yes"}};
+    ASSERT_TRUE(f.dlg->WriteSystemDsn());
+    EXPECT_EQ(ReadFile(install / "tqsys.dsn"),
+              "[ODBC]\r\nDRIVER={ODBC Driver 18 for SQL Server}\r\nUID=tqsys\r\nAnsiNPW=No\r\n"
+              "DATABASE=Varnik_tqsys\r\nAPP= Microsoft Open Database Connectivity\r\nSERVER=SRV01\r\n"
+              "TRUSTED_CONNECTION=NO\r\nEncrypt=yes\r\ntrustservercertificate=Yes\r\n"
+              "Description = Varnik L\xF6n systemdatabas\r\n");
 }
 
 TEST_F(DsnFiles, AValueWithoutASingleByteFormIsRefusedBeforeTheFileIsTouched) {
@@ -144,15 +216,6 @@ TEST_F(DsnFiles, AValueWithoutASingleByteFormIsRefusedBeforeTheFileIsTouched) {
                                        "! Felkod " + std::to_string(EILSEQ)});
     EXPECT_EQ(ReadFile(install / "tqsys.dsn"), "previous");
     EXPECT_TRUE(SystemDsnBytes(u"Lön ÿ").has_value());
-}
-
-TEST(NarrowPathTest, ShortAndLongPathsConvertWhole) {
-    const NarrowPath shortPath(u"C:\\Program Files\\Varnik\\tqsys.bak", sys::kThreadAnsiCodePage);
-    EXPECT_STREQ(shortPath.c_str(), "C:\\Program Files\\Varnik\\tqsys.bak");
-    std::u16string longText(300, u'a');
-    longText += u"ö";
-    const NarrowPath longPath(CString(longText), sys::kThreadAnsiCodePage);
-    EXPECT_EQ(std::string(longPath.c_str()), std::string(300, 'a') + "ö");
 }
 
 class CompanyDsnCopy : public ::testing::Test {

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <map>
 
 using namespace testing_support;
 
@@ -20,15 +21,14 @@ const std::string kUnexpectedEof = "Unexpected EOF from the server";
 const std::string kTimeoutExpired = "Timeout expired";
 const std::string kLinkFailure = "Communication link failure";
 
-// The end of a complete run, from "Uppdateringen ... slutförd" on, numbered from `first`.
-std::vector<std::string> CompleteRunEndFrom(size_t first) {
-    const auto end = std::find_if(kCompleteRunFromLine9.begin(), kCompleteRunFromLine9.end(),
-                                  [](const std::string& line) { return line.substr(4, 13) == "Uppdateringen"; });
-    std::vector<std::string> lines;
-    for (auto line = end; line != kCompleteRunFromLine9.end(); ++line)
-        lines.push_back(Numbered(first++, line->substr(4)));
-    return lines;
-}
+const std::vector<std::string> kReadBack{
+    "USE [Varnik_tqsys]", "select Nummer, RTRIM(Namn), RTRIM(FileDSN) from TQ_FORETAG",
+    "select Kontrollsumma, Licensagare, Licensnr, Major, Max_foretag, Max_lontagare, Minor, MultiplaPerioder, "
+    "Nyckel, Password, Sokvag from TQ_PARAMETRAR"};
+
+const CString kIncompleteQuestion =
+    u"Varnik_tqsys saknar uppgifter som finns i den gamla systemdatabasen (se loggen).\n\nOm du fortsätter pekas "
+    u"Varnik Lön om till Varnik_tqsys ändå, och det som saknas måste läggas in för hand.\n\nVill du fortsätta?";
 
 // A conversion bed whose stand-in runs with these options from the start.
 class FaultBed : public ConversionBed {
@@ -53,10 +53,11 @@ protected:
         return lost;
     }
 
-    // The list runs 12, 7, 1: the fault takes company 7's insert, the second.
+    // The list runs 12, 7, 1: the fault takes company 7's insert, the second. The read-back finds
+    // what is missing and asks; the lines up to the question.
     void ExpectMigrationBrokenAtTheSecondCompany(const std::string& faultText) {
         const auto lines = f.LogFrom(11);
-        ASSERT_GE(lines.size(), 5u);
+        ASSERT_GE(lines.size(), 9u);
         EXPECT_EQ(lines[0],
                   "012 Uppdaterar Varnik_tqsys. Om företag redan finns i listan så skrivs ett felmeddelande för dessa");
         ExpectFailureLine(lines[1], "013 Kunde inte uppdatera företagslistan: 7, Björk & Söner, tq0007.dsn ",
@@ -64,21 +65,33 @@ protected:
         ExpectFailureLine(lines[2], "014 Kunde inte uppdatera företagslistan: 1, Acme AB, tq0001.dsn ", kLinkFailure);
         EXPECT_EQ(lines[3], "015 Uppdaterar parametertabellen i Varnik_tqsys");
         ExpectFailureLine(lines[4], "016 Kunde inte uppdatera Parametrarna: ", kLinkFailure);
+        EXPECT_EQ(lines[5], "017 Uppdateringen av Varniks systemdatabas slutförd");
+        EXPECT_EQ(
+            std::vector<std::string>(lines.begin() + 6, lines.begin() + 9),
+            (std::vector<std::string>{"018 Företag 7 saknas i Varnik_tqsys", "019 Företag 1 saknas i Varnik_tqsys",
+                                      "020 Parameterraden saknas i Varnik_tqsys"}));
+        EXPECT_EQ(headless::TheScreen().questions, std::vector<CString>{kIncompleteQuestion});
         for (const auto& line : f.Log())
             EXPECT_EQ(line.find("Parametrarna uppdaterade"), std::string::npos) << line;
 
-        // What came after the fault failed inside the tool: the server saw none of it.
-        EXPECT_EQ(server->Statements().back(),
-                  "INSERT INTO TQ_FORETAG (Nummer, Namn, FileDSN) VALUES('7','Björk & Söner','tq0007.dsn')");
+        // After the fault the server saw only the read-back, on a connection of its own.
+        const auto statements = server->Statements();
+        const auto fault =
+            std::find(statements.begin(), statements.end(),
+                      "INSERT INTO TQ_FORETAG (Nummer, Namn, FileDSN) VALUES('7','Björk & Söner','tq0007.dsn')");
+        ASSERT_NE(fault, statements.end());
+        EXPECT_EQ(std::vector<std::string>(fault + 1, statements.end()), kReadBack);
         EXPECT_EQ(ServerRows("select Nummer from TQ_FORETAG"), std::vector<std::string>{"12"});
         EXPECT_EQ(ServerRows("select Licensnr from TQ_PARAMETRAR"), std::vector<std::string>{});
         EXPECT_EQ(CompaniesLostSilently(), std::vector<std::string>{});
+    }
 
-        // The run goes on regardless: the product is repointed at the incomplete database.
-        const std::vector<std::string> rest(lines.begin() + 5, lines.end());
-        EXPECT_EQ(rest, CompleteRunEndFrom(17));
-        EXPECT_NE(ReadFile(install / "tqsys.dsn").find("\r\nDATABASE=Varnik_tqsys\r\n"), std::string::npos);
-        EXPECT_EQ(ReadFile(install / "tqsys.bak"), "[ODBC]\r\nDRIVER=Gammal\r\n");
+    // Every file of the installation folder with its bytes.
+    std::map<std::string, std::string> InstallationFolder() const {
+        std::map<std::string, std::string> files;
+        for (const auto& entry : fs::directory_iterator(install))
+            files[entry.path().filename().string()] = ReadFile(entry.path());
+        return files;
     }
 
 private:
@@ -90,25 +103,44 @@ protected:
     DroppedMidMigration() : FaultBed({"--drop-on", "Björk"}) {}
 };
 
-TEST_F(DroppedMidMigration, EachCompanyFromTheDroppedOneOnAndTheParametersGetAFailureLine) {
+TEST_F(DroppedMidMigration, AnsweredNoNothingInTheInstallationFolderChanges) {
+    const auto before = InstallationFolder();
     EXPECT_EQ(StartAndConvert("7"), 0);
     ExpectMigrationBrokenAtTheSecondCompany(kUnexpectedEof);
+    EXPECT_EQ(f.LogFrom(20), std::vector<std::string>{"021 Konverteringen avbröts. Inga filer i " +
+                                                      WinPath(install).ToUtf8() + " har ändrats."});
+    EXPECT_EQ(InstallationFolder(), before);
+    EXPECT_TRUE(f.dlg->GetDlgItem(IDC_START)->IsWindowEnabled());
+}
+
+TEST_F(DroppedMidMigration, AnsweredYesTheProductIsRepointedAtTheIncompleteDatabase) {
+    headless::TheScreen().answers = {true};
+    EXPECT_EQ(StartAndConvert("7"), 0);
+    ExpectMigrationBrokenAtTheSecondCompany(kUnexpectedEof);
+    const auto lines = f.LogFrom(20);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "021 Fortsätter trots att Varnik_tqsys inte är komplett");
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()), NumberedFrom(22, kRepointingTexts));
+    EXPECT_NE(ReadFile(install / "tqsys.dsn").find("\r\nDATABASE=Varnik_tqsys\r\n"), std::string::npos);
+    EXPECT_EQ(ReadFile(install / "tqsys.bak"), "[ODBC]\r\nDRIVER=Gammal\r\n");
 }
 
 TEST_F(DroppedMidMigration, TheDialogSurvivesAndARepeatedRunFillsInWhatWasMissing) {
     StartAndConvert("7");
     EXPECT_TRUE(headless::TheScreen().stopMessages.empty());
-    ASSERT_FALSE(f.dlg->GetDlgItem(IDC_START)->IsWindowEnabled()) << "the first run did not complete";
+    ASSERT_TRUE(f.dlg->GetDlgItem(IDC_START)->IsWindowEnabled()) << "answered No, so nothing was repointed";
 
-    // Starta is disabled now, so this is the double-click alone; the fault is spent.
+    // The fault is spent; the operator double-clicks again.
     const size_t before = f.Log().size();
-    EXPECT_EQ(StartAndConvert("7"), 0);
+    EXPECT_EQ(headless::DoubleClickRow(*f.dlg, IDC_COMPANY_LIST, f.dlg->m_companyList, 1), 0);
     const auto lines = f.LogFrom(before);
-    ASSERT_GE(lines.size(), 9u);
+    ASSERT_GE(lines.size(), 10u);
     EXPECT_EQ(lines[3].substr(4), "Databasen Varnik_tqsys finns redan och kommer att uppdateras");
     EXPECT_EQ(lines[5].rfind(Numbered(before + 6, "Kunde inte uppdatera företagslistan: 12, ")), 0u) << lines[5];
     EXPECT_EQ(lines[7].substr(4), "Parametrarna uppdaterade");
+    EXPECT_EQ(lines[9].substr(4), "Kontrollerat: alla 3 företag och parameterraden finns i Varnik_tqsys");
     EXPECT_EQ(lines.back().substr(4), "Klart! Klicka Avsluta");
+    EXPECT_EQ(headless::TheScreen().questions.size(), 1u) << "only the first run asked";
     EXPECT_EQ(ServerRows("select Nummer from TQ_FORETAG order by Nummer"), (std::vector<std::string>{"1", "7", "12"}));
     EXPECT_EQ(ServerRows("select Licensnr from TQ_PARAMETRAR"), std::vector<std::string>{"4711"});
     EXPECT_TRUE(headless::TheScreen().stopMessages.empty());
@@ -126,6 +158,7 @@ TEST_F(HungMidMigration, TheQueryTimeoutEndsTheSilentStatementAndTheRunGoesOn) {
     RecordProperty("run_seconds", std::to_string(seconds));
 
     ExpectMigrationBrokenAtTheSecondCompany(kTimeoutExpired);
+    EXPECT_EQ(f.Log().back().substr(4, 25), "Konverteringen avbröts. ");
     // One timeout of 15 s, which FreeTDS waits out twice (the statement, then its cancel); the
     // statements after it fail at once on the abandoned connection.
     EXPECT_GE(seconds, 15.0);
@@ -137,19 +170,19 @@ using RefusedAfterAGoodRun = FaultBed;
 
 TEST_F(RefusedAfterAGoodRun, TheSecondRunEndsAtTheConnectionAndLeavesTheFirstRunsFiles) {
     StartAndConvert("7");
-    ASSERT_EQ(f.Log().back(), "023 Klart! Klicka Avsluta");
+    ASSERT_EQ(f.Log().back(), "024 Klart! Klicka Avsluta");
     const std::string firstRunsDsn = ReadFile(install / "tqsys.dsn");
 
     // The same dialog, the server now refusing every login; Starta is disabled after the run.
     server = std::make_unique<StandIn>(std::vector<std::string>{"--refuse-logins"});
     server->WriteCompanyDsn(program / "tq0007.dsn");
     StartAndConvert("7");
-    const auto lines = f.LogFrom(23);
+    const auto lines = f.LogFrom(24);
     ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[0], "024 Företag 7 är valt");
-    EXPECT_EQ(lines[1], "025 DSN är " + Dsn(7));
-    ExpectFailureLine(lines[2], "026 Kunde inte öppna databasen: ", "Login failed for user 'varnik'.");
-    EXPECT_EQ(lines[3], "027 Kunde inte bestämma serveradress");
+    EXPECT_EQ(lines[0], "025 Företag 7 är valt");
+    EXPECT_EQ(lines[1], "026 DSN är " + Dsn(7));
+    ExpectFailureLine(lines[2], "027 Kunde inte öppna databasen: ", "Login failed for user 'varnik'.");
+    EXPECT_EQ(lines[3], "028 Kunde inte bestämma serveradress");
     EXPECT_EQ(ReadFile(install / "tqsys.dsn"), firstRunsDsn);
     EXPECT_EQ(ReadFile(install / "tqsys.bak"), "[ODBC]\r\nDRIVER=Gammal\r\n");
     EXPECT_TRUE(server->Statements().empty());

@@ -1,20 +1,33 @@
 // The database layer and "Starta" against a driver as old as the ones old system databases sit
 // on: ODBC 2, single-byte entry points only, the timeouts refused.
-#include "support/TestSupport.h"
+#include "support/ConversionBed.h"
 
 #include "platform/headless/HeadlessWindow.h"
 #include "res/resource.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 using namespace testing_support;
 
 namespace {
 
+TEST(LegacyDriverLibrary, HasTheOdbc2HandleFunctionsAndNoWideEntryPoints) {
+    void* const library = ::dlopen(DALTRIX_LEGACY_DRIVER, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(library, nullptr) << ::dlerror();
+    for (const char* present : {"SQLAllocEnv", "SQLAllocConnect", "SQLAllocStmt", "SQLError", "SQLDriverConnect",
+                                "SQLExecDirect", "SQLGetData", "SQLGetInfo"})
+        EXPECT_NE(::dlsym(library, present), nullptr) << present;
+    for (const char* absent : {"SQLAllocHandle", "SQLGetDiagRec", "SQLDriverConnectW", "SQLExecDirectW",
+                               "SQLGetDiagRecW", "SQLGetInfoW", "SQLSetConnectAttrW", "SQLSetStmtAttrW", "SQLErrorW"})
+        EXPECT_EQ(::dlsym(library, absent), nullptr) << absent;
+    ::dlclose(library);
+}
+
 class LegacyDriver : public ::testing::Test {
 protected:
     void SetUp() override {
-        WriteFile(database, legacy::DatabaseText(LegacyOldSystem(
+        WriteFile(database, legacy::DatabaseText(legacy::OldSystem(
                                 {{"1", "Acme AB", "tq0001.dsn"}, {"7", "Björk & Söner", "tq0007.dsn"}}, {})));
     }
 
@@ -38,7 +51,13 @@ TEST_F(LegacyDriver, ATimeoutTheDriverRefusesIsLeftUnsetAndTheWorkGoesOn) {
 
 TEST_F(LegacyDriver, AnyOtherFailureOfATimeoutStillRaises) {
     CDatabase db;
-    EXPECT_THROW(db.OpenEx(Connect("ConnectionTimeout=HY000")), CDBException);
+    try {
+        db.OpenEx(Connect("ConnectionTimeout=HY000"));
+        FAIL() << "no exception";
+    } catch (const CDBException& e) {
+        EXPECT_EQ(e.SqlState(), CString(u"HY000"));
+        EXPECT_EQ(e.m_strError, CString(u"Cannot set the connection timeout"));
+    }
     EXPECT_FALSE(db.IsOpen());
     ASSERT_TRUE(db.OpenEx(Connect("QueryTimeout=HY001")));
     CRecordset rs(&db);
@@ -46,28 +65,9 @@ TEST_F(LegacyDriver, AnyOtherFailureOfATimeoutStillRaises) {
     EXPECT_FALSE(rs.IsOpen());
 }
 
-// Every row of the query, as QueryRows gives them, with each field's blank padding cut.
-std::vector<std::string> TrimmedRows(CDatabase& db, const std::string& sql) {
-    auto rows = QueryRows(db, sql);
-    for (auto& row : rows) {
-        std::string trimmed;
-        for (size_t start = 0; start <= row.size();) {
-            size_t end = row.find('|', start);
-            if (end == std::string::npos)
-                end = row.size();
-            std::string field = row.substr(start, end - start);
-            field.erase(field.find_last_not_of(' ') + 1);
-            trimmed += (start ? "|" : "") + field;
-            start = end + 1;
-        }
-        row = trimmed;
-    }
-    return rows;
-}
-
 TEST_F(LegacyDriver, TextHandedOutInPartsArrivesWholeAndPadded) {
     const std::string longName(300, 'L');  // longer than a part of the layer's own
-    WriteFile(database, legacy::DatabaseText(LegacyOldSystem(
+    WriteFile(database, legacy::DatabaseText(legacy::OldSystem(
                             {{"1", "Bj\xF6rk & S\xF6ner \x80", "tq0001.dsn"}, {"2", longName, legacy::Cell()}}, {})));
     for (const std::string part : {"1", "3", "7", "0"}) {
         SCOPED_TRACE("PartBytes=" + part);
@@ -82,12 +82,12 @@ TEST_F(LegacyDriver, TextHandedOutInPartsArrivesWholeAndPadded) {
 
 TEST_F(LegacyDriver, AZeroByteInsideAValueDoesNotCutIt) {
     const std::string withZero("A\0B", 3);
-    WriteFile(database, legacy::DatabaseText(LegacyOldSystem({{"1", withZero + "C", withZero}}, {})));
+    WriteFile(database, legacy::DatabaseText(legacy::OldSystem({{"1", withZero + "C", withZero}}, {})));
     for (const std::string part : {"2", "0"}) {
         SCOPED_TRACE("PartBytes=" + part);
         CDatabase db;
         ASSERT_TRUE(db.OpenEx(Connect("PartBytes=" + part)));
-        EXPECT_EQ(TrimmedRows(db, "select Namn, FileDSN from TQ_FORETAG"),
+        EXPECT_EQ(JoinedRows(WithoutPadding(QueryFields(db, "select Namn, FileDSN from TQ_FORETAG"))),
                   std::vector<std::string>{withZero + "C|" + withZero});
     }
 }
@@ -124,7 +124,7 @@ TEST_F(LegacyDriver, StartaListsTheCompaniesThroughATqsysDsnNamingIt) {
     const fs::path program = dir / "Verktyg";
     fs::create_directories(install);
     fs::create_directories(program);
-    WriteLegacyDsn(program / "tqsys.dsn", database, {"PartBytes=0"});
+    WriteLegacyDsn(program / "tqsys.dsn", database);
     DialogFixture f;
     f.PlaceProgram(program);
     f.dlg->m_installDir = WinPath(install);
@@ -135,6 +135,40 @@ TEST_F(LegacyDriver, StartaListsTheCompaniesThroughATqsysDsnNamingIt) {
     ASSERT_EQ(f.dlg->m_companyList.GetItemCount(), 2);
     EXPECT_EQ(f.dlg->m_companyList.GetItemText(0, 0).ToUtf8(), "7");
     EXPECT_EQ(f.dlg->m_companyList.GetItemText(1, 1).ToUtf8(), "Acme AB" + std::string(121, ' '));
+}
+
+// The conversion bed's old system, on the legacy driver as old Windows sites have it: its text
+// in code page 1252, every variant as the oldest drivers behave (parts of a few bytes, the
+// timeouts refused), and its connects counted.
+class LegacyConversion : public ConversionBed {
+protected:
+    void SetUp() override {
+        Prepare();
+        WriteFile(dir / "old.txt", legacy::DatabaseText(legacy::SiteOldSystem()));
+        WriteLegacyDsn(program / "tqsys.dsn", dir / "old.txt", {"Counter=" + counter.string()});
+    }
+
+    fs::path counter = dir / "counter.txt";
+};
+
+TEST_F(LegacyConversion, ACompleteRunFromAnOldDatabaseOnTheLegacyDriver) {
+    EXPECT_EQ(StartAndConvert("7"), 0);
+    EXPECT_EQ(f.Log(), CompleteRunOfCompany7());
+    EXPECT_TRUE(headless::TheScreen().stopMessages.empty());
+    ExpectOldSystemOnServer();
+
+    // The old database stays open until the tool closes, and is disconnected then.
+    EXPECT_EQ(ReadFile(counter), "connect\n");
+    f.dlg.reset();
+    EXPECT_EQ(ReadFile(counter), "connect\ndisconnect\n");
+}
+
+TEST_F(LegacyConversion, EveryStartaDisconnectsTheConnectionItReplaces) {
+    for (int run = 0; run < 3; ++run)
+        headless::Click(*f.dlg, IDC_START);
+    EXPECT_EQ(f.dlg->m_companyList.GetItemCount(), 3);
+    f.dlg.reset();
+    EXPECT_EQ(ReadFile(counter), "connect\ndisconnect\nconnect\ndisconnect\nconnect\ndisconnect\n");
 }
 
 }  // namespace

@@ -306,11 +306,12 @@ def literal_value(tok):
     raise ValueError(tok)
 
 
-def convert(value, target, column=None):
+def convert(value, target, column=None, ansi_warnings=True):
     """Convert (kind, v) to the Python value stored for column type target.
 
     Implements the implicit conversions SQL Server applies on INSERT/UPDATE
-    and in comparisons, with its error numbers and texts.
+    and in comparisons, with its error numbers and texts. With ANSI_WARNINGS
+    OFF a text longer than its column is cut without an error, as SQL Server does.
     """
     kind, v = value
     if v is None:
@@ -372,7 +373,7 @@ def convert(value, target, column=None):
                 raise SqlError(8115, 16, 2, "Arithmetic overflow error converting expression to data type %s."
                                % ("varchar" if t in ("char", "varchar") else "nvarchar"), terminated=True)
         if len(s) > target.size:
-            if len(s.rstrip(" ")) > target.size:
+            if ansi_warnings and len(s.rstrip(" ")) > target.size:
                 raise SqlError(8152, 16, 14, "String or binary data would be truncated.", terminated=True)
             s = s[:target.size]
         if t in ("char", "varchar"):
@@ -1292,7 +1293,7 @@ class Result:
 # Session: one client connection's state
 
 class Session:
-    def __init__(self, catalog, conn_no, user, can_create=True):
+    def __init__(self, catalog, conn_no, user, can_create=True, ansi_warnings=True):
         self.catalog = catalog
         self.conn_no = conn_no
         self.spid = 50 + conn_no
@@ -1306,6 +1307,7 @@ class Session:
         self.tran_desc = b"\0" * 8
         self.implicit = False
         self.nocount = False
+        self.ansi_warnings = ansi_warnings
         self.rowcount_limit = 0
         self.last_rowcount = 0
         with catalog.sessions_lock:
@@ -1508,6 +1510,8 @@ class Session:
             self.implicit = value == "ON"
         elif stmt.option == "NOCOUNT":
             self.nocount = value == "ON"
+        elif stmt.option == "ANSI_WARNINGS":
+            self.ansi_warnings = value == "ON"
         elif stmt.option == "ROWCOUNT":
             try:
                 self.rowcount_limit = max(0, int(value))
@@ -1690,7 +1694,7 @@ class Session:
             values = [None] * len(t.columns)
             for i, e in zip(targets, row):
                 v = self.eval(e, None)
-                values[i] = convert(v, t.columns[i][1])
+                values[i] = convert(v, t.columns[i][1], ansi_warnings=self.ansi_warnings)
             self.check_not_null(db, t, values, "INSERT")
             records.append(values)
 
@@ -1764,7 +1768,7 @@ class Session:
             for row in self.filtered(con, t, stmt.where):
                 values = list(row.values)
                 for i, e in sets:
-                    values[i] = convert(self.eval(e, row), t.columns[i][1])
+                    values[i] = convert(self.eval(e, row), t.columns[i][1], ansi_warnings=self.ansi_warnings)
                 self.check_not_null(db, t, values, "UPDATE")
                 self.check_unique(con, t, values, row.rowid)
                 assign = ", ".join('"%s" = ?' % qi(t.columns[i][0]) for i, _ in sets)

@@ -82,6 +82,7 @@ class Config:
         self.silent = args.silent
         self.trace = args.trace
         self.faults = Faults(args.drop_on, args.hang_on)
+        self.ansi_warnings = not args.ansi_warnings_off
 
 
 class Connection:
@@ -224,7 +225,8 @@ class Connection:
             out += tds.build_done(tds.DONE_ERROR)
             self.send(bytes(out))
             return False
-        self.session = engine.Session(self.server.catalog, self.conn_no, user, can_create)
+        self.session = engine.Session(self.server.catalog, self.conn_no, user, can_create,
+                                      self.server.config.ansi_warnings)
         self.session.db = start_db
         out += tds.build_envchange(tds.ENV_DATABASE, start_db, "master")
         out += tds.build_message(5701, 2, 0, "Changed database context to '%s'." % start_db)
@@ -445,6 +447,8 @@ def main(argv=None):
                     help="close the connection, unanswered, at the first statement containing TEXT")
     ap.add_argument("--hang-on", metavar="TEXT",
                     help="stop answering that connection for good at the first statement containing TEXT")
+    ap.add_argument("--ansi-warnings-off", action="store_true",
+                    help="start every session with ANSI_WARNINGS OFF: over-long texts are cut without an error")
     ap.add_argument("--trace", action="store_true", help="log every request received to stderr")
     args = ap.parse_args(argv)
 

@@ -535,6 +535,20 @@ class InsertTest(StandInCase):
                    TERMINATED)
 
 
+class AnsiWarningsOffTest(StandInCase):
+    server_args = ("--ansi-warnings-off",)
+
+    def test_an_over_long_text_is_cut_without_a_word_until_the_session_turns_warnings_on(self):
+        c = self.fresh_db(self.connect(), "AnsiOff")
+        self.ok(c, FORETAG)
+        r = self.ok(c, "INSERT INTO TQ_FORETAG (Nummer, Namn) VALUES('1','%s')" % ("n" * 129))
+        self.assertEqual(r.records, [])
+        self.assertEqual(self.ok(c, "select Namn from TQ_FORETAG").rows, [["n" * 128]])
+        self.ok(c, "SET ANSI_WARNINGS ON")
+        self.fails(c, "INSERT INTO TQ_FORETAG (Nummer, Namn) VALUES('2','%s')" % ("n" * 129),
+                   ("22001", 8152, P + "String or binary data would be truncated."), TERMINATED)
+
+
 class SelectTest(StandInCase):
     @classmethod
     def setUpClass(cls):

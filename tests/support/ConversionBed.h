@@ -4,6 +4,8 @@
 
 #include "support/TestSupport.h"
 
+#include "CompleteRunLog.h"
+
 #include "platform/headless/HeadlessWindow.h"
 #include "res/resource.h"
 
@@ -64,15 +66,34 @@ protected:
         CDatabase db;
         db.OpenEx(CString::FromUtf8(server->ConnectString()));
         db.ExecuteSQL(u"USE [Varnik_tqsys]");
-        auto rows = QueryFields(db, sql);
-        for (auto& row : rows)
-            for (auto& field : row)
-                if (field)
-                    field->erase(field->find_last_not_of(' ') + 1);
-        return rows;
+        return WithoutPadding(QueryFields(db, sql));
     }
 
     std::vector<std::string> ServerRows(const std::string& sql) { return JoinedRows(ServerFields(sql)); }
+
+    // The server holds the bed's old system: its companies in the list's order, top to bottom, names
+    // trimmed, the quote kept, and its parameter row.
+    void ExpectOldSystemOnServer() {
+        EXPECT_EQ(ServerRows("select Nummer, Namn, FileDSN from TQ_FORETAG"),
+                  (std::vector<std::string>{"12|O'Brien & Co|", "7|Björk & Söner|tq0007.dsn", "1|Acme AB|tq0001.dsn"}));
+        EXPECT_EQ(ServerRows("select Licensnr, Licensagare, Max_lontagare, Max_foretag, Kontrollsumma, Nyckel, Major, "
+                             "Minor, Sokvag, Password, MultiplaPerioder from TQ_PARAMETRAR"),
+                  std::vector<std::string>{"4711|Varnik Demo AB|1000|50|99|NYCKEL-1|3|2|C:\\Varnik|pw|1"});
+    }
+
+    // The whole log of "Starta" and a complete run for company 7, of the bed's three companies or
+    // of as many as the old system holds.
+    std::vector<std::string> CompleteRunOfCompany7(int companies = 3) const {
+        return CompleteRun(
+            {"001 Klicka Starta för att påbörja konverteringen",
+             "002 Startar. För att välja databasserver för Varnik_tqsys väljer du ett aktivt företag i "
+             "listan nedan.",
+             "003 Du kan eventuellt behöva logga in.",
+             "004 Hittade en tqsys.dsn som " + WinPath(program / "tqsys.dsn").ToUtf8(),
+             "005 Dubbelklicka på ett företags nummer nedan för att välja databasserver för Varnik_tqsys",
+             "006 Företag 7 är valt", "007 DSN är " + Dsn(7), "008 Server är 127.0.0.1"},
+            companies);
+    }
 
     void Direct(const std::vector<std::string>& statements) {
         CDatabase db;

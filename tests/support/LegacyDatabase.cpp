@@ -47,18 +47,6 @@ std::string Escape(const std::string& value) {
     return text;
 }
 
-std::vector<std::string> SplitTabs(const std::string& line) {
-    std::vector<std::string> fields;
-    size_t pos = 0;
-    for (;;) {
-        const size_t tab = line.find('\t', pos);
-        fields.push_back(line.substr(pos, tab == std::string::npos ? std::string::npos : tab - pos));
-        if (tab == std::string::npos)
-            return fields;
-        pos = tab + 1;
-    }
-}
-
 bool ReadColumn(std::istringstream& words, Table& table, std::string& error) {
     Column column;
     std::string type;
@@ -79,7 +67,7 @@ bool ReadColumn(std::istringstream& words, Table& table, std::string& error) {
 
 bool ReadRow(const std::string& rest, Table& table, std::string& error) {
     std::vector<Cell> row;
-    for (const auto& field : SplitTabs(rest)) {
+    for (const auto& field : Split(rest, '\t')) {
         if (field == kNull) {
             row.emplace_back();
             continue;
@@ -99,6 +87,37 @@ bool ReadRow(const std::string& rest, Table& table, std::string& error) {
 }
 
 }  // namespace
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    size_t pos = 0;
+    for (;;) {
+        const size_t end = text.find(separator, pos);
+        parts.push_back(text.substr(pos, end == std::string::npos ? std::string::npos : end - pos));
+        if (end == std::string::npos)
+            return parts;
+        pos = end + 1;
+    }
+}
+
+std::vector<Table> OldSystem(const Rows& companies, const Rows& parameters) {
+    const auto integer = [](const char* name) { return Column{name, ColumnType::Integer, 0}; };
+    const auto text = [](const char* name, size_t size) { return Column{name, ColumnType::Char, size}; };
+    return {
+        {"TQ_FORETAG", {integer("Nummer"), text("Namn", 128), text("FileDSN", 255)}, companies},
+        {"TQ_PARAMETRAR",
+         {integer("Licensnr"), text("Licensagare", 255), integer("Max_lontagare"), integer("Max_foretag"),
+          integer("Kontrollsumma"), text("Nyckel", 64), integer("Major"), integer("Minor"), text("Sokvag", 255),
+          text("Password", 64), integer("MultiplaPerioder")},
+         parameters},
+    };
+}
+
+std::vector<Table> SiteOldSystem() {
+    return OldSystem(
+        {{"1", "Acme AB", "tq0001.dsn"}, {"7", "Bj\xF6rk & S\xF6ner  ", "tq0007.dsn"}, {"12", "O'Brien & Co", ""}},
+        {{"4711", "Varnik Demo AB", "1000", "50", "99", "NYCKEL-1", "3", "2", "C:\\Varnik", "pw", "1"}});
+}
 
 std::optional<std::vector<Table>> ReadDatabase(const std::string& path, std::string& error) {
     std::ifstream in(path, std::ios::binary);

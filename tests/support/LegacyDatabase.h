@@ -34,6 +34,17 @@ struct Table {
     std::vector<std::vector<Cell>> rows;
 };
 
+// The parts of the text between the separators.
+std::vector<std::string> Split(const std::string& text, char separator);
+
+// The old system's two tables, typed as the product created them.
+using Rows = std::vector<std::vector<Cell>>;
+std::vector<Table> OldSystem(const Rows& companies, const Rows& parameters);
+
+// The old system of the conversion tests (companies 1, 7 and 12, one parameter row) as an old
+// Windows site keeps it: its text in code page 1252.
+std::vector<Table> SiteOldSystem();
+
 // The tables of the file, or none with the reason in `error`.
 std::optional<std::vector<Table>> ReadDatabase(const std::string& path, std::string& error);
 

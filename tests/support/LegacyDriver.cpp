@@ -1,15 +1,20 @@
 // An ODBC driver that behaves like the oldest drivers old system databases still sit on: ODBC 2
-// level, single-byte entry points only (the driver manager maps the wide calls onto them), the
-// three timeouts refused, text handed out in parts of a few bytes with SQL_NO_TOTAL, char columns
-// blank-padded. It serves the old system's tables from a text file (see LegacyDatabase.h) and
-// answers "select <columns> from <table>"; anything else gets an error record.
+// level (SQL_DRIVER_ODBC_VER "02.50", the ODBC 2 handle functions and SQLError), single-byte entry
+// points only (the driver manager maps the wide calls onto them), the three timeouts refused,
+// text handed out in parts of a few bytes with SQL_NO_TOTAL, char columns blank-padded. It
+// serves the old system's tables from a text file (see LegacyDatabase.h) and answers
+// "select <columns> from <table>"; anything else gets an error record.
 //
-// What it does is chosen by the connect string, so that each way an old driver differs can be
-// met by a test: Database=FILE, LoginTimeout= / ConnectionTimeout= / QueryTimeout= (the SQLSTATE
-// it answers, "accept", or "01S02" to take a value of its own), PartBytes=N (0: whole values),
-// Counter=FILE (a line "connect" or "disconnect" for each). The login timeout is set by the driver
-// manager before the connect string arrives, so its answer comes from the last connect string
-// this process used (the manager loads the driver afresh for each connection otherwise).
+// The connect string chooses how it behaves, so that each way an old driver differs can be met
+// by a test:
+//   Database=FILE                     the tables
+//   ConnectionTimeout=, QueryTimeout= the SQLSTATE it refuses the timeout with (S1C00 when not
+//                                     given), "accept", or "01S02" to take a value of its own
+//   PartBytes=N                       the most bytes of text a SQLGetData hands out (4 when not
+//                                     given; 0: as many as the buffer holds)
+//   Counter=FILE                      a line "connect" or "disconnect" for each
+// The login timeout is always refused: the driver manager sets it before the connect string
+// arrives.
 #include "LegacyDatabase.h"
 
 #include <sql.h>
@@ -63,23 +68,15 @@ std::string Trim(const std::string& text) {
 struct OptionAnswer {
     std::string state;  // empty: accepted
 
-    static OptionAnswer From(const std::map<std::string, std::string>& settings, const std::string& key) {
-        const auto found = settings.find(key);
-        if (found == settings.end())
-            return {"S1C00"};
-        return {Upper(found->second) == "ACCEPT" ? std::string() : found->second};
-    }
+    // As a connect string gives it: "accept" or the state.
+    static OptionAnswer Given(const std::string& text) { return {Upper(text) == "ACCEPT" ? std::string() : text}; }
 
-    SQLRETURN Answer(Diagnostics& diag, const char* option, SQLULEN& stored, SQLULEN requested) const {
-        if (state.empty()) {
-            stored = requested;
+    SQLRETURN Answer(Diagnostics& diag, const char* option) const {
+        if (state.empty())
             return SQL_SUCCESS;
-        }
-        if (state == "01S02") {
-            stored = 0;
+        if (state == "01S02")
             return diag.Fail(state, std::string("Option value changed: ") + option, SQL_SUCCESS_WITH_INFO);
-        }
-        return diag.Fail(state, std::string("Driver not capable: ") + option);
+        return diag.Fail(state, std::string("Cannot set the ") + option);
     }
 };
 
@@ -119,16 +116,13 @@ struct Environment {
 };
 
 struct Connection {
-    Environment* env;
     Diagnostics diag;
     bool connected = false;
     std::string counterFile;
     std::vector<Table> tables;
-    OptionAnswer connectionTimeout{"S1C00"};
-    OptionAnswer queryTimeout{"S1C00"};
+    OptionAnswer connectionTimeout;
+    OptionAnswer queryTimeout;
     size_t partBytes = 0;
-    SQLULEN loginTimeout = 0;
-    SQLULEN connectionTimeoutValue = 0;
 };
 
 struct Statement {
@@ -141,8 +135,18 @@ struct Statement {
     size_t getDataColumn = 0;  // the column SQLGetData last handed out a part of
     size_t getDataOffset = 0;  // how much of it went out
     bool getDataDone = false;
-    SQLULEN queryTimeout = 0;
 };
+
+// A handle belongs to the driver manager from its allocation until it is freed.
+template <class Handle>
+void* HandOut(std::unique_ptr<Handle> object) {
+    return object.release();
+}
+
+template <class Handle>
+std::unique_ptr<Handle> TakeBack(void* handle) {
+    return std::unique_ptr<Handle>(static_cast<Handle*>(handle));
+}
 
 // A handle as a function other than SQLError meets it: what an earlier call reported is gone.
 template <class Handle>
@@ -177,18 +181,6 @@ std::string CellText(const Column& column, const std::string& value) {
     return value;
 }
 
-std::vector<std::string> SplitList(const std::string& text) {
-    std::vector<std::string> parts;
-    size_t pos = 0;
-    for (;;) {
-        const size_t comma = text.find(',', pos);
-        parts.push_back(Trim(text.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos)));
-        if (comma == std::string::npos)
-            return parts;
-        pos = comma + 1;
-    }
-}
-
 // "select a, b from T": the only statement an old system database is asked here.
 SQLRETURN Prepare(Statement& stmt, const std::string& sql) {
     const std::string upper = Upper(sql);
@@ -202,7 +194,8 @@ SQLRETURN Prepare(Statement& stmt, const std::string& sql) {
     if (table == tables.end())
         return stmt.diag.Fail("S0002", "Table not found: " + Trim(sql.substr(from + 6)));
     std::vector<size_t> columns;
-    for (const auto& name : SplitList(sql.substr(7, from - 7))) {
+    for (const auto& item : legacy::Split(sql.substr(7, from - 7), ',')) {
+        const std::string name = Trim(item);
         const auto column = std::find_if(table->columns.begin(), table->columns.end(),
                                          [&](const Column& c) { return Upper(c.name) == Upper(name); });
         if (column == table->columns.end())
@@ -275,19 +268,17 @@ SQLRETURN ErrorOf(Diagnostics& diag, SQLCHAR* state, SQLINTEGER* native, SQLCHAR
 extern "C" {
 
 SQLRETURN SQL_API SQLAllocEnv(SQLHENV* env) {
-    *env = new Environment;
+    *env = HandOut(std::make_unique<Environment>());
     return SQL_SUCCESS;
 }
 
 SQLRETURN SQL_API SQLFreeEnv(SQLHENV env) {
-    delete static_cast<Environment*>(env);
+    TakeBack<Environment>(env);
     return SQL_SUCCESS;
 }
 
-SQLRETURN SQL_API SQLAllocConnect(SQLHENV env, SQLHDBC* dbc) {
-    auto* connection = new Connection;
-    connection->env = static_cast<Environment*>(env);
-    *dbc = connection;
+SQLRETURN SQL_API SQLAllocConnect(SQLHENV, SQLHDBC* dbc) {
+    *dbc = HandOut(std::make_unique<Connection>());
     return SQL_SUCCESS;
 }
 
@@ -295,7 +286,7 @@ SQLRETURN SQL_API SQLFreeConnect(SQLHDBC dbc) {
     auto* connection = Enter<Connection>(dbc);
     if (connection->connected)
         return connection->diag.Fail("S1010", "Function sequence error: still connected");
-    delete connection;
+    TakeBack<Connection>(dbc);
     return SQL_SUCCESS;
 }
 
@@ -303,16 +294,16 @@ SQLRETURN SQL_API SQLAllocStmt(SQLHDBC dbc, SQLHSTMT* stmt) {
     auto* connection = Enter<Connection>(dbc);
     if (!connection->connected)
         return connection->diag.Fail("08003", "Connection not open");
-    auto* statement = new Statement;
+    auto statement = std::make_unique<Statement>();
     statement->dbc = connection;
-    *stmt = statement;
+    *stmt = HandOut(std::move(statement));
     return SQL_SUCCESS;
 }
 
 SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT stmt, SQLUSMALLINT option) {
     auto* statement = Enter<Statement>(stmt);
     if (option == SQL_DROP) {
-        delete statement;
+        TakeBack<Statement>(stmt);
         return SQL_SUCCESS;
     }
     if (option == SQL_CLOSE)
@@ -325,8 +316,8 @@ SQLRETURN SQL_API SQLDriverConnect(SQLHDBC dbc, SQLHWND, SQLCHAR* in, SQLSMALLIN
     auto* connection = Enter<Connection>(dbc);
     const std::string connect = Text(in, inLength);
     const Settings settings = Settings::Parse(connect);
-    connection->connectionTimeout = OptionAnswer::From(settings.items, "CONNECTIONTIMEOUT");
-    connection->queryTimeout = OptionAnswer::From(settings.items, "QUERYTIMEOUT");
+    connection->connectionTimeout = OptionAnswer::Given(settings.Get("CONNECTIONTIMEOUT", "S1C00"));
+    connection->queryTimeout = OptionAnswer::Given(settings.Get("QUERYTIMEOUT", "S1C00"));
     connection->partBytes = static_cast<size_t>(std::stoul(settings.Get("PARTBYTES", "4")));
     connection->counterFile = settings.Get("COUNTER");
 
@@ -368,39 +359,25 @@ SQLRETURN SQL_API SQLError(SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt, SQLCHAR* sta
 // Options are set through the ODBC 3 attribute functions, the only ones unixODBC passes an ODBC 2
 // driver's wide calls to; with only SQLSetConnectOption and SQLSetStmtOption it answers the
 // timeouts itself (HY092, IM001) and the driver never sees them.
-SQLRETURN SQL_API SQLSetConnectAttr(SQLHDBC dbc, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER) {
+SQLRETURN SQL_API SQLSetConnectAttr(SQLHDBC dbc, SQLINTEGER attribute, SQLPOINTER, SQLINTEGER) {
     auto* connection = Enter<Connection>(dbc);
-    const auto requested = reinterpret_cast<SQLULEN>(value);
-    switch (attribute) {
-        case SQL_ATTR_LOGIN_TIMEOUT:
-            // Set by the driver manager before the connect string arrives: always refused.
-            return OptionAnswer{"S1C00"}.Answer(connection->diag, "login timeout", connection->loginTimeout, requested);
-        case SQL_ATTR_CONNECTION_TIMEOUT:
-            return connection->connectionTimeout.Answer(connection->diag, "connection timeout",
-                                                        connection->connectionTimeoutValue, requested);
-        case SQL_ATTR_AUTOCOMMIT:
-            return SQL_SUCCESS;
-        default:
-            return connection->diag.Fail("S1092", "Option type out of range");
-    }
+    if (attribute == SQL_ATTR_LOGIN_TIMEOUT)  // set by the driver manager before the connect string arrives
+        return OptionAnswer{"S1C00"}.Answer(connection->diag, "login timeout");
+    if (attribute == SQL_ATTR_CONNECTION_TIMEOUT)
+        return connection->connectionTimeout.Answer(connection->diag, "connection timeout");
+    return connection->diag.Fail("S1092", "Option type out of range");
 }
 
-SQLRETURN SQL_API SQLSetStmtAttr(SQLHSTMT stmt, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER) {
+SQLRETURN SQL_API SQLSetStmtAttr(SQLHSTMT stmt, SQLINTEGER attribute, SQLPOINTER, SQLINTEGER) {
     auto* statement = Enter<Statement>(stmt);
     if (attribute == SQL_ATTR_QUERY_TIMEOUT)
-        return statement->dbc->queryTimeout.Answer(statement->diag, "query timeout", statement->queryTimeout,
-                                                   reinterpret_cast<SQLULEN>(value));
+        return statement->dbc->queryTimeout.Answer(statement->diag, "query timeout");
     return statement->diag.Fail("S1092", "Option type out of range");
 }
 
 SQLRETURN SQL_API SQLGetInfo(SQLHDBC dbc, SQLUSMALLINT type, SQLPOINTER value, SQLSMALLINT size, SQLSMALLINT* length) {
     auto* connection = Enter<Connection>(dbc);
-    static const std::map<SQLUSMALLINT, std::string> texts{
-        {SQL_DRIVER_ODBC_VER, "02.50"},  {SQL_DRIVER_NAME, "liblegacy_driver.so"},
-        {SQL_DRIVER_VER, "02.50.0001"},  {SQL_DBMS_NAME, "Legacy"},
-        {SQL_DBMS_VER, "01.00.0000"},    {SQL_DATA_SOURCE_READ_ONLY, "Y"},
-        {SQL_SEARCH_PATTERN_ESCAPE, ""}, {SQL_IDENTIFIER_QUOTE_CHAR, " "},
-    };
+    static const std::map<SQLUSMALLINT, std::string> texts{{SQL_DRIVER_ODBC_VER, "02.50"}};
     const auto text = texts.find(type);
     if (text == texts.end())
         return connection->diag.Fail("S1096", "Information type out of range");
@@ -418,33 +395,6 @@ SQLRETURN SQL_API SQLExecDirect(SQLHSTMT stmt, SQLCHAR* sql, SQLINTEGER length) 
 SQLRETURN SQL_API SQLNumResultCols(SQLHSTMT stmt, SQLSMALLINT* count) {
     auto* statement = Enter<Statement>(stmt);
     *count = statement->open ? static_cast<SQLSMALLINT>(statement->columns.size()) : 0;
-    return SQL_SUCCESS;
-}
-
-SQLRETURN SQL_API SQLRowCount(SQLHSTMT, SQLLEN* count) {
-    *count = -1;
-    return SQL_SUCCESS;
-}
-
-SQLRETURN SQL_API SQLDescribeCol(SQLHSTMT stmt, SQLUSMALLINT number, SQLCHAR* name, SQLSMALLINT nameSize,
-                                 SQLSMALLINT* nameLength, SQLSMALLINT* type, SQLULEN* columnSize, SQLSMALLINT* digits,
-                                 SQLSMALLINT* nullable) {
-    auto* statement = Enter<Statement>(stmt);
-    if (!statement->open || number < 1 || number > statement->columns.size())
-        return statement->diag.Fail("S1002", "Invalid column number");
-    const Column& column = statement->table->columns[statement->columns[number - 1]];
-    const bool isChar = column.type == legacy::ColumnType::Char;
-    CopyOut(column.name, name, nameSize);
-    if (nameLength)
-        *nameLength = static_cast<SQLSMALLINT>(column.name.size());
-    if (type)
-        *type = isChar ? SQL_CHAR : SQL_INTEGER;
-    if (columnSize)
-        *columnSize = isChar ? column.size : 10;
-    if (digits)
-        *digits = 0;
-    if (nullable)
-        *nullable = SQL_NULLABLE;
     return SQL_SUCCESS;
 }
 
@@ -471,18 +421,6 @@ SQLRETURN SQL_API SQLGetData(SQLHSTMT stmt, SQLUSMALLINT number, SQLSMALLINT typ
     if (type != SQL_C_CHAR && type != SQL_C_DEFAULT)
         return statement->diag.Fail("S1C00", "Driver not capable: only character data is handed out");
     return GetText(*statement, number, static_cast<SQLCHAR*>(value), size, indicator);
-}
-
-SQLRETURN SQL_API SQLMoreResults(SQLHSTMT) {
-    return SQL_NO_DATA_FOUND;
-}
-
-SQLRETURN SQL_API SQLCancel(SQLHSTMT) {
-    return SQL_SUCCESS;
-}
-
-SQLRETURN SQL_API SQLTransact(SQLHENV, SQLHDBC, SQLUSMALLINT) {
-    return SQL_SUCCESS;
 }
 
 }  // extern "C"

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "OldSystemServer.h"
+#include "platform/QueryRows.h"
 
 #include "platform/headless/HeadlessWindow.h"
 #include "platform/posix/PosixHost.h"
@@ -27,21 +28,16 @@ namespace testing_support {
 TestOdbcDrivers::TestOdbcDrivers() : m_dir(fs::temp_directory_path() / ("daltrix-odbc-" + std::to_string(::getpid()))) {
     fs::create_directories(m_dir);
     const std::string lib = "/usr/lib/x86_64-linux-gnu/odbc/";
-    const std::vector<std::pair<std::string, std::string>> drivers{
-        {"SQLite3", lib + "libsqlite3odbc.so"},
-        {"SQL Server", lib + "libtdsodbc.so"},
-        {"ODBC Driver 17 for SQL Server", lib + "libtdsodbc.so"},
-        {"FreeTDS", lib + "libtdsodbc.so"},
-        {"Avbruten", DALTRIX_CANCEL_DRIVER},
-        {"Legacy", DALTRIX_LEGACY_DRIVER},
-        {kPostgreSqlAnsiDriver, lib + "psqlodbca.so"},
-        {kPostgreSqlUnicodeDriver, lib + "psqlodbcw.so"},
-        {kMariaDbDriver, lib + "libmaodbc.so"},
-    };
-    std::string ini;
-    for (const auto& [name, library] : drivers)
-        ini += "[" + name + "]\nDriver=" + library + "\n\n";
-    WriteFile(m_dir / "odbcinst.ini", ini);
+    std::string drivers = "[SQLite3]\nDriver=" + lib + "libsqlite3odbc.so\n\n[FreeTDS]\nDriver=" + lib +
+                          "libtdsodbc.so\n\n[Avbruten]\nDriver=" + DALTRIX_CANCEL_DRIVER +
+                          "\n\n[Legacy]\nDriver=" + DALTRIX_LEGACY_DRIVER + "\n";
+    for (const char* name : kSqlServerDriverNames)
+        drivers += std::string("\n[") + name + "]\nDriver=" + lib + "libtdsodbc.so\n";
+    for (const auto& [name, library] :
+         {std::pair{kPostgreSqlAnsiDriver, "psqlodbca.so"}, std::pair{kPostgreSqlUnicodeDriver, "psqlodbcw.so"},
+          std::pair{kMariaDbDriver, "libmaodbc.so"}})
+        drivers += "\n[" + name + "]\nDriver=" + lib + library + "\n";
+    WriteFile(m_dir / "odbcinst.ini", drivers);
     WriteFile(m_dir / "odbc.ini", "");
     ::setenv("ODBCSYSINI", m_dir.c_str(), 1);
     ::setenv("ODBCINI", (m_dir / "odbc.ini").c_str(), 1);
@@ -119,21 +115,6 @@ std::vector<std::string> OldSystemTables(OldColumns columns) {
 
 void WriteSqliteDsn(const fs::path& dsnFile, const fs::path& database) {
     WriteFile(dsnFile, "[ODBC]\r\nDRIVER=SQLite3\r\nDatabase=" + database.string() + "\r\n");
-}
-
-std::vector<legacy::Table> LegacyOldSystem(const LegacyRows& companies, const LegacyRows& parameters) {
-    using legacy::Column;
-    using legacy::ColumnType;
-    const auto integer = [](const char* name) { return Column{name, ColumnType::Integer, 0}; };
-    const auto text = [](const char* name, size_t size) { return Column{name, ColumnType::Char, size}; };
-    return {
-        {"TQ_FORETAG", {integer("Nummer"), text("Namn", 128), text("FileDSN", 255)}, companies},
-        {"TQ_PARAMETRAR",
-         {integer("Licensnr"), text("Licensagare", 255), integer("Max_lontagare"), integer("Max_foretag"),
-          integer("Kontrollsumma"), text("Nyckel", 64), integer("Major"), integer("Minor"), text("Sokvag", 255),
-          text("Password", 64), integer("MultiplaPerioder")},
-         parameters},
-    };
 }
 
 void WriteLegacyDsn(const fs::path& dsnFile, const fs::path& database, const std::vector<std::string>& variants) {
@@ -246,15 +227,10 @@ void StandIn::WriteCompanyDsn(const fs::path& dsnFile, const std::string& user, 
 
 std::vector<Fields> QueryFields(CDatabase& db, const std::string& sql) {
     std::vector<Fields> rows;
-    CRecordset rs(&db);
-    rs.Open(CRecordset::snapshot, CString::FromUtf8(sql));
-    for (; !rs.IsEOF(); rs.MoveNext()) {
+    for (const Row& fields : ::QueryRows(db, CString::FromUtf8(sql))) {
         Fields row;
-        for (short c = 0; c < rs.GetODBCFieldCount(); ++c) {
-            CString value;
-            const bool present = rs.GetFieldValueOrNull(c, value);
-            row.push_back(present ? std::optional<std::string>(value.ToUtf8()) : std::nullopt);
-        }
+        for (const auto& field : fields)
+            row.push_back(field ? std::optional<std::string>(field->ToUtf8()) : std::nullopt);
         rows.push_back(std::move(row));
     }
     return rows;
@@ -273,6 +249,14 @@ std::vector<std::string> JoinedRows(const std::vector<Fields>& rows) {
 
 std::vector<std::string> QueryRows(CDatabase& db, const std::string& sql) {
     return JoinedRows(QueryFields(db, sql));
+}
+
+std::vector<Fields> WithoutPadding(std::vector<Fields> rows) {
+    for (auto& row : rows)
+        for (auto& field : row)
+            if (field)
+                field->erase(field->find_last_not_of(' ') + 1);
+    return rows;
 }
 
 DialogFixture::DialogFixture() : dlg(std::make_unique<CDaltrixDlg>()) {

@@ -14,6 +14,18 @@ namespace fs = std::filesystem;
 
 namespace testing_support {
 
+// Every name Microsoft's SQL Server drivers have had; the tests register FreeTDS under each.
+inline constexpr const char* kSqlServerDriverNames[] = {
+    "SQL Server",
+    "SQL Native Client",
+    "SQL Server Native Client 10.0",
+    "SQL Server Native Client 11.0",
+    "ODBC Driver 11 for SQL Server",
+    "ODBC Driver 13 for SQL Server",
+    "ODBC Driver 17 for SQL Server",
+    "ODBC Driver 18 for SQL Server",
+};
+
 // While alive, unixODBC finds the drivers of the tests' own: SQLite3, FreeTDS under the names a
 // company DSN may give it, a driver whose connect reports a cancelled login prompt, and the
 // legacy driver (LegacyDriver.cpp) as "Legacy".
@@ -58,9 +70,6 @@ enum class OldColumns { Typed, Untyped };
 std::vector<std::string> OldSystemTables(OldColumns columns = OldColumns::Typed);
 void WriteSqliteDsn(const fs::path& dsnFile, const fs::path& database);
 
-// The old system's two tables as the legacy test driver serves them, typed as OldSystemTables'.
-using LegacyRows = std::vector<std::vector<legacy::Cell>>;
-std::vector<legacy::Table> LegacyOldSystem(const LegacyRows& companies, const LegacyRows& parameters);
 // A file DSN naming the legacy driver, its database and the variants ("Key=Value" lines).
 void WriteLegacyDsn(const fs::path& dsnFile, const fs::path& database, const std::vector<std::string>& variants = {});
 
@@ -108,6 +117,8 @@ std::vector<Fields> QueryFields(CDatabase& db, const std::string& sql);
 std::vector<std::string> JoinedRows(const std::vector<Fields>& rows);
 // All rows of a query, joined.
 std::vector<std::string> QueryRows(CDatabase& db, const std::string& sql);
+// The rows with the trailing blanks of each field cut: char(n) comes back padded to n.
+std::vector<Fields> WithoutPadding(std::vector<Fields> rows);
 
 // The main dialog as shown, with its program folder and installation folder set.
 struct DialogFixture {

@@ -44,6 +44,14 @@ INSTANTIATE_TEST_SUITE_P(Values, JoinedValues,
                                            JoinCase{"Empty", u"", u""}),
                          [](const ::testing::TestParamInfo<JoinCase>& info) { return std::string(info.param.name); });
 
+TEST(DriverName, IsTheDriverItemsNameOutOfItsBraces) {
+    EXPECT_EQ(DriverName(u"SERVER=a;DRIVER={SQL Server};UID=b;"), CString(u"SQL Server"));
+    EXPECT_EQ(DriverName(u"driver= SQLite3 ;Database=x"), CString(u"SQLite3"));
+    EXPECT_EQ(DriverName(u"DRIVER={Bj}}rk; AB};PWD=x"), CString(u"Bj}rk; AB"));
+    EXPECT_TRUE(DriverName(u"DSN=Varnik;UID=b").IsEmpty());
+    EXPECT_TRUE(DriverName(u"").IsEmpty());
+}
+
 TEST(FileDsnText, SingleByteFilesAreWindowsCodePage1252) {
     const std::string ansi = "[ODBC]\r\nUID=J\xF6rgen\r\nPWD=Pa\x80s\x96ord\x92s\x81\r\n";
     const ConnectItems items = ParseFileDsn(std::vector<unsigned char>(ansi.begin(), ansi.end()));

@@ -119,6 +119,17 @@ TEST(ProgressLog, EveryLineTakesTheNextNumberAndStaysInWritingOrderPast999) {
     EXPECT_EQ(f.dlg->m_logList.m_impl->repaints, 2);
 }
 
+TEST(ProgressLog, AHeldLogIsPaintedBeforeAConnectionThatMayPromptOpens) {
+    DialogFixture f;
+    f.dlg->AddLog(logfmt::kStarting);
+    f.dlg->AddLog(logfmt::kMayNeedLogin);
+    ASSERT_TRUE(f.dlg->m_logList.m_impl->held);
+    CDatabase db;
+    f.dlg->PrepareLoginPrompt(db);
+    EXPECT_FALSE(f.dlg->m_logList.m_impl->held);
+    EXPECT_EQ(f.dlg->m_logList.m_impl->repaints, 2);
+}
+
 TEST(ProgressLog, AnEmptyValueStillGivesTheNumberAndTheRestOfTheLine) {
     DialogFixture f;
     f.dlg->AddLog(logfmt::kCannotInsertCompany, {CString(), CString(), CString(), CString(u"fel")});
@@ -142,7 +153,7 @@ class ThrowingDialog : public CDaltrixDlg {
     const MessageMap& GetMessageMap() const override {
         static const MessageMap map{{wnd::kWmCommand, IDC_START, wnd::kBnClicked, [](CDialogEx& d, const MessageArgs&) {
                                          static_cast<CDaltrixDlg&>(d).AddLog(logfmt::kStarting);
-                                         throw CDBException(u"no such table: TQ_FORETAG (1)", u"", -1);
+                                         ThrowDBException({{u"HY000", u"no such table: TQ_FORETAG (1)", 1}});
                                      }}};
         return map;
     }

@@ -5,6 +5,7 @@
 // Wine's odbc32, unixODBC and FreeTDS. run_conversion_test.sh prepares all of that.
 #include "CompleteRunLog.h"
 #include "DialogDriver.h"
+#include "InstalledDriver.h"
 
 #include "app/DaltrixDlg.h"
 #include "platform/Database.h"
@@ -30,6 +31,7 @@
 
 namespace fs = std::filesystem;
 using namespace dialog_driver;
+using namespace installed_driver;
 
 namespace {
 
@@ -581,6 +583,134 @@ TEST_F(OperatorRun, ACompanyServerThatRefusesTheConnectionEndsTheRunAndChangesNo
     EXPECT_EQ(ServerHasSystemDatabase(), databaseBefore);
 }
 
+// --- a driver that only the other build of the tool sees ---------------------------------------
+
+// The failure line's text after its fixed words: the driver manager's, and then the hint.
+void ExpectEndsWithTheHint(const std::string& line, const std::string& fixed) {
+    ASSERT_EQ(line.rfind(fixed, 0), 0u) << line;
+    const std::string hint = Narrow(ExpectedHint());
+    if (hint.empty()) {
+        EXPECT_EQ(line.find("drivrutinen"), std::string::npos) << line;
+        return;
+    }
+    ASSERT_GT(line.size(), fixed.size() + hint.size()) << "the driver manager's own words are missing: " << line;
+    EXPECT_EQ(line.substr(line.size() - hint.size()), hint) << line;
+}
+
+std::string DsnNaming(const std::wstring& driver) {
+    return "[ODBC]\r\nDRIVER=" + Narrow(std::u16string(driver.begin(), driver.end())) + "\r\nDATABASE=tqsys\r\n";
+}
+
+TEST_F(OperatorRun, AnOldSystemDatabaseWhoseDriverOnlyTheOtherBuildSeesNamesThatBuild) {
+    const std::wstring driver = UniqueDriverName();
+    const InstalledDriver installed(driver, kOtherView);
+    const Rewritten rewritten(PathOf(kToolDir + u"tqsys.dsn"), DsnNaming(driver));
+    ASSERT_TRUE(rewritten.Done());
+
+    ModalRun run(kMainCaption);
+    ASSERT_TRUE(Start(run, 4));
+    const auto lines = LogLines(run);
+    ASSERT_EQ(lines.size(), 5u) << ::testing::PrintToString(lines);
+    EXPECT_EQ(lines[3], "004 Hittade en tqsys.dsn som " + Narrow(kToolDir) + "tqsys.dsn");
+    ExpectEndsWithTheHint(lines[4], "005 Kunde inte öppna systemdatabasen tqsys.dsn, fel ");
+    EXPECT_EQ(ItemCount(CompanyList(run)), 0);
+    EXPECT_EQ(Snapshot(kInstallDir), installBefore);
+}
+
+TEST_F(OperatorRun, ACompanyWhoseDriverOnlyTheOtherBuildSeesNamesThatBuildAndChangesNothing) {
+    const std::wstring driver = UniqueDriverName();
+    const InstalledDriver installed(driver, kOtherView);
+    const Rewritten rewritten(PathOf(Text(CompanyDsnPath(3))), DsnNaming(driver));
+    ASSERT_TRUE(rewritten.Done());
+
+    ModalRun run(kMainCaption);
+    ASSERT_TRUE(StartWithCompanies(run));
+    const int row = RowOf(run, u"3");
+    ASSERT_GE(row, 0);
+    ASSERT_TRUE(Convert(run, row));
+    const auto lines = LogLines(run);
+    ASSERT_EQ(lines.size(), 9u) << ::testing::PrintToString(lines);
+    ExpectEndsWithTheHint(lines[7], "008 Kunde inte öppna databasen: ");
+    EXPECT_EQ(lines[8], "009 Kunde inte bestämma serveradress");
+    EXPECT_EQ(Snapshot(kInstallDir), installBefore);
+}
+
+// A Yes/No box the run asks in, with the dialog's caption: a dialog box of the thread other than
+// the main dialog itself. Null when there is none.
+HWND FindQuestion(const ModalRun& run) {
+    HWND found = nullptr;
+    ForEachThreadWindow(run.Thread(), [&](HWND hwnd) {
+        if (hwnd != run.Window() && ClassOf(hwnd) == L"#32770" && IsWindowVisible(hwnd) &&
+            WindowText(hwnd) == kMainCaption)
+            found = hwnd;
+        return found == nullptr;
+    });
+    return found;
+}
+
+TEST_F(OperatorRun, AConnectionDroppedMidMigrationAnsweredNoInTheMessageBoxChangesNoFile) {
+    const fs::path dsn = PathOf(Text(CompanyDsnPath(7)));
+    const std::string original = ReadBytes(dsn).value_or("");
+    const std::string portItem = "PORT=" + Setting("DALTRIX_STANDIN_PORT") + "\r\n";
+    ASSERT_NE(original.find(portItem), std::string::npos);
+    ASSERT_FALSE(Setting("DALTRIX_DROPPING_STANDIN_PORT").empty()) << "run_conversion_test.sh starts it";
+    std::string dropping = original;
+    dropping.replace(dropping.find(portItem), portItem.size(),
+                     "PORT=" + Setting("DALTRIX_DROPPING_STANDIN_PORT") + "\r\n");
+    const Rewritten rewritten(dsn, dropping);
+    ASSERT_TRUE(rewritten.Done());
+
+    ModalRun run(kMainCaption);
+    ASSERT_TRUE(StartWithCompanies(run));
+    const int row = RowOf(run, u"7");
+    ASSERT_GE(row, 0);
+    DoubleClickRow(CompanyList(run), row);
+    HWND question = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (question = FindQuestion(run)) != nullptr; }, kRunPatience))
+        << "no question; the last line: " << Narrow(ItemText(Log(run), ItemCount(Log(run)) - 1));
+
+    // The list runs 12, 7, 3, 2, 1: the connection dropped at 7, so it and every later company is
+    // missing, and the parameter row; the log shows each behind the question.
+    const auto lines = LogLines(run);
+    const std::vector<std::string> missing{"Företag 7 saknas i Varnik_tqsys", "Företag 3 saknas i Varnik_tqsys",
+                                           "Företag 2 saknas i Varnik_tqsys", "Företag 1 saknas i Varnik_tqsys",
+                                           "Parameterraden saknas i Varnik_tqsys"};
+    ASSERT_GE(lines.size(), missing.size());
+    std::vector<std::string> last;
+    for (auto line = lines.end() - static_cast<long>(missing.size()); line != lines.end(); ++line)
+        last.push_back(line->substr(4));
+    EXPECT_EQ(last, missing);
+
+    const auto texts = ChildTexts(question);
+    EXPECT_NE(std::find_if(texts.begin(), texts.end(),
+                           [](const std::wstring& text) {
+                               return text.rfind(
+                                          L"Varnik_tqsys saknar uppgifter som finns i den gamla "
+                                          L"systemdatabasen (se loggen).",
+                                          0) == 0 &&
+                                      text.find(L"Vill du forts\u00e4tta?") != std::wstring::npos;
+                           }),
+              texts.end())
+        << ::testing::PrintToString(texts);
+    ASSERT_NE(GetDlgItem(question, IDYES), nullptr);
+    ASSERT_NE(GetDlgItem(question, IDNO), nullptr);
+    const auto isDefault = [&](int button) {
+        return (GetWindowLongW(GetDlgItem(question, button), GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+    };
+    EXPECT_TRUE(isDefault(IDNO)) << "No is the default button";
+    EXPECT_FALSE(isDefault(IDYES));
+
+    PostMessageW(GetDlgItem(question, IDNO), BM_CLICK, 0, 0);
+    const std::string stopped = "Konverteringen avbröts. Inga filer i " + Narrow(kInstallDir) + " har ändrats.";
+    ASSERT_TRUE(WaitUntil([&] { return LogLines(run).back().substr(4) == stopped; }))
+        << "the last line: " << LogLines(run).back();
+    Settle(run.Window());
+    EXPECT_EQ(FindQuestion(run), nullptr);
+    EXPECT_EQ(LogLines(run).size(), lines.size() + 1);
+    EXPECT_TRUE(IsWindowEnabled(run.Item(IDC_START)));
+    EXPECT_EQ(Snapshot(kInstallDir), installBefore);
+}
+
 // --- the complete conversion: last, since the database it creates stays on the server ----------
 
 TEST_F(OperatorRun, ACompleteConversionCopiesTheSystemDatabaseAndRepointsTheInstallation) {
@@ -611,7 +741,8 @@ TEST_F(OperatorRun, ACompleteConversionCopiesTheSystemDatabaseAndRepointsTheInst
     EXPECT_EQ(LogLines(run),
               CompleteRun({kFirstLine, "002 " + kStarting, "003 " + kMayNeedLogin,
                            "004 Hittade en tqsys.dsn som " + Narrow(kToolDir) + "tqsys.dsn", "005 " + kDoubleClick,
-                           "006 Företag 7 är valt", "007 DSN är FILEDSN=" + dsn + ";", "008 Server är 127.0.0.1"}));
+                           "006 Företag 7 är valt", "007 DSN är FILEDSN=" + dsn + ";", "008 Server är 127.0.0.1"},
+                          static_cast<int>(Companies().rows.size())));
     if (HWND box = FindDialog(run.Thread(), kMessageBoxCaption))
         ADD_FAILURE() << "a message box: " << ::testing::PrintToString(ChildTexts(box));
     EXPECT_FALSE(IsWindowEnabled(run.Item(IDC_START))) << "\"Starta\" stays enabled after a complete run";

@@ -338,7 +338,7 @@ protected:
             {wnd::kWmCommand, IDOK, wnd::kBnClicked,
              [](CDialogEx& d, const MessageArgs&) {
                  ++static_cast<FailingDialog&>(d).clicks;
-                 throw CDBException(u"Kunde inte ansluta", u"", -1);
+                 ThrowDBException({{u"08001", u"Kunde inte ansluta"}});
              }},
         };
         return map;

@@ -2,8 +2,11 @@
 // code pages and the process token. Runs under Wine with the shared behaviour tests.
 #include "platform/win32/Win32Api.h"
 
+#include "platform/Database.h"
 #include "platform/ProtectedText.h"
 #include "platform/System.h"
+#include "platform/WrongBuild.h"
+#include "InstalledDriver.h"
 
 #include <gtest/gtest.h>
 
@@ -11,11 +14,22 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <ostream>
 #include <random>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
+using namespace installed_driver;
+
+namespace sys {
+// Failures show the answer by its name.
+void PrintTo(DriverInstalled installed, std::ostream* out) {
+    static const char* const names[] = {"NotKnown", "ForThisBuild", "For32BitOnly", "For64BitOnly", "Nowhere"};
+    *out << names[static_cast<int>(installed)];
+}
+}  // namespace sys
 
 namespace {
 
@@ -203,6 +217,74 @@ TEST(Win32ProtectedText, GivesBackTheTextItWasGiven) {
     kept.Set(connect);
     kept.Clear();
     EXPECT_EQ(kept.Get().value_or(u"x").ToUtf8(), "");
+}
+
+// --- installed ODBC drivers ---------------------------------------------------------------------
+
+CString Text(const std::wstring& text) {
+    return win32::FromWide(text.c_str(), text.size());
+}
+
+TEST(Win32OdbcDrivers, ADriverInThisBuildsViewIsInstalledForIt) {
+    for (const auto entries : {InstalledDriver::ListAndKey, InstalledDriver::ListOnly, InstalledDriver::KeyOnly}) {
+        const std::wstring name = UniqueDriverName();
+        EXPECT_EQ(sys::FindOdbcDriver(Text(name)), sys::DriverInstalled::Nowhere);
+        {
+            const InstalledDriver driver(name, kThisView, entries);
+            EXPECT_EQ(sys::FindOdbcDriver(Text(name)), sys::DriverInstalled::ForThisBuild) << "entries " << entries;
+            // Also when the other view has it too.
+            const InstalledDriver there(name, kOtherView, entries);
+            EXPECT_EQ(sys::FindOdbcDriver(Text(name)), sys::DriverInstalled::ForThisBuild) << "entries " << entries;
+        }
+        EXPECT_EQ(sys::FindOdbcDriver(Text(name)), sys::DriverInstalled::Nowhere) << "entries " << entries;
+    }
+    EXPECT_EQ(sys::FindOdbcDriver(CString()), sys::DriverInstalled::Nowhere);
+}
+
+TEST(Win32OdbcDrivers, ADriverOnlyInTheOtherViewNamesTheBuildThatSeesIt) {
+    const sys::DriverInstalled otherBuildOnly =
+        k64BitBuild ? sys::DriverInstalled::For32BitOnly : sys::DriverInstalled::For64BitOnly;
+    for (const auto entries : {InstalledDriver::ListAndKey, InstalledDriver::ListOnly, InstalledDriver::KeyOnly}) {
+        const std::wstring name = UniqueDriverName();
+        const InstalledDriver driver(name, kOtherView, entries);
+        // With one view, "the other view" is this one: never a hint to take a build that
+        // cannot run here.
+        EXPECT_EQ(sys::FindOdbcDriver(Text(name)),
+                  HasTwoRegistryViews() ? otherBuildOnly : sys::DriverInstalled::ForThisBuild)
+            << "entries " << entries;
+    }
+}
+
+TEST(Win32OdbcDrivers, AConnectThatFailsForWantOfTheDriverNamesTheOtherBuild) {
+    const std::wstring name = UniqueDriverName();
+    const InstalledDriver driver(name, kOtherView);
+    CDatabase db;
+    try {
+        db.OpenEx(CString(u"DRIVER={") + Text(name) + u"};SERVER=127.0.0.1;");
+        FAIL() << "no exception";
+    } catch (const CDBException& e) {
+        EXPECT_TRUE(IsDriverNotFound(e)) << e.m_strStateNativeOrigin.ToUtf8() << e.m_strError.ToUtf8();
+        const CString hint(ExpectedHint());
+        if (hint.IsEmpty()) {
+            EXPECT_EQ(e.m_strError.Find(u"drivrutinen"), -1) << e.m_strError.ToUtf8();
+        } else {
+            const int at = e.m_strError.GetLength() - hint.GetLength();
+            ASSERT_GT(at, 0) << e.m_strError.ToUtf8();
+            EXPECT_EQ(e.m_strError.Mid(at), hint) << e.m_strError.ToUtf8();
+        }
+    }
+    EXPECT_FALSE(db.IsOpen());
+}
+
+TEST(Win32OdbcDrivers, ADriverNoBuildSeesGetsNoHint) {
+    CDatabase db;
+    try {
+        db.OpenEx(CString(u"DRIVER={") + Text(UniqueDriverName()) + u"};SERVER=127.0.0.1;");
+        FAIL() << "no exception";
+    } catch (const CDBException& e) {
+        EXPECT_TRUE(IsDriverNotFound(e)) << e.m_strStateNativeOrigin.ToUtf8() << e.m_strError.ToUtf8();
+        EXPECT_EQ(e.m_strError.Find(u"drivrutinen"), -1) << e.m_strError.ToUtf8();
+    }
 }
 
 }  // namespace
