@@ -318,7 +318,10 @@ SQLRETURN SQL_API SQLDriverConnect(SQLHDBC dbc, SQLHWND, SQLCHAR* in, SQLSMALLIN
     const Settings settings = Settings::Parse(connect);
     connection->connectionTimeout = OptionAnswer::Given(settings.Get("CONNECTIONTIMEOUT", "S1C00"));
     connection->queryTimeout = OptionAnswer::Given(settings.Get("QUERYTIMEOUT", "S1C00"));
-    connection->partBytes = static_cast<size_t>(std::stoul(settings.Get("PARTBYTES", "4")));
+    const std::string partBytes = settings.Get("PARTBYTES", "4");
+    if (partBytes.empty() || partBytes.find_first_not_of("0123456789") != std::string::npos)
+        return connection->diag.Fail("08001", "PartBytes is no number: " + partBytes);
+    connection->partBytes = static_cast<size_t>(std::stoul(partBytes));
     connection->counterFile = settings.Get("COUNTER");
 
     std::string error;

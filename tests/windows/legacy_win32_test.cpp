@@ -104,7 +104,7 @@ TEST_F(LegacyOldSystem, StartaListsItsCompaniesAndAWholeConversionRunsFromIt) {
 
         DoubleClickRow(companies, 1);
         ASSERT_TRUE(WaitUntil(
-            [&] { return CString(ItemText(log, ItemCount(log) - 1)).ToUtf8() == "023 Klart! Klicka Avsluta"; },
+            [&] { return CString(ItemText(log, ItemCount(log) - 1)).Mid(4) == CString(u"Klart! Klicka Avsluta"); },
             kRunPatience))
             << CString(ItemText(log, ItemCount(log) - 1)).ToUtf8();
         Settle(run.Window());
@@ -117,7 +117,8 @@ TEST_F(LegacyOldSystem, StartaListsItsCompaniesAndAWholeConversionRunsFromIt) {
                                "004 Hittade en tqsys.dsn som " + kToolDir + "tqsys.dsn",
                                "005 Dubbelklicka på ett företags nummer nedan för att välja databasserver för "
                                "Varnik_tqsys",
-                               "006 Företag 7 är valt", "007 DSN är " + dsn, "008 Server är 127.0.0.1"}));
+                               "006 Företag 7 är valt", "007 DSN är " + dsn, "008 Server är 127.0.0.1"},
+                              3));
         EXPECT_EQ(ServerCompanyNames(), (std::vector<std::string>{"Acme AB", "Björk & Söner", "O'Brien & Co"}));
         EXPECT_EQ(ReadBytes(Reachable(counter)), "connect\n") << "the old database stays open";
     }
