@@ -8,6 +8,11 @@
 #                                      and the ODBC variables the program needs; with DALTRIX_LEGACY_DRIVER
 #                                      (the native build's liblegacy_driver.so) also that driver as
 #                                      "Legacy", and a folder for its files in DALTRIX_LEGACY_DIR
+#   bed_old_system KIND DRIVER DIR     after bed_layout: the old system database on a real server
+#                                      instead (postgresql or mariadb), started in DIR as a child of
+#                                      the caller and loaded with the demo's, reached through the
+#                                      ODBC driver of that name
+#   bed_old_system_stop                stops that server
 bed_top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # The login demo/layout.sh writes into every company DSN.
 bed_login=varnik:Demo-Losen-2026
@@ -41,4 +46,40 @@ bed_legacy_driver() {
     printf '\n[Legacy]\nDriver=%s\n' "$DALTRIX_LEGACY_DRIVER" >>"$1/odbc/odbcinst.ini"
     export DALTRIX_LEGACY_DIR="$1/legacy"
     mkdir -p "$DALTRIX_LEGACY_DIR"
+}
+
+# The old system's drivers, under the names their Windows installers register (x64).
+bed_old_drivers='
+[PostgreSQL ANSI(x64)]
+Driver=/usr/lib/x86_64-linux-gnu/odbc/psqlodbca.so
+
+[PostgreSQL Unicode(x64)]
+Driver=/usr/lib/x86_64-linux-gnu/odbc/psqlodbcw.so
+
+[MariaDB ODBC 3.1 Driver]
+Driver=/usr/lib/x86_64-linux-gnu/odbc/libmaodbc.so
+'
+bed_old_kind=""
+bed_old_dir=""
+
+bed_old_system() {
+    local kind=$1 driver=$2 dir=$3/$1 server="$bed_top/tools/old-system-server.sh" tries=0
+    # A child of the test script: it ends with the script, also when the script is killed.
+    "$server" run "$kind" "$dir" &
+    bed_old_kind=$kind bed_old_dir=$dir
+    until "$server" ready "$kind" "$dir"; do
+        tries=$((tries + 1))
+        [ $tries -lt 600 ] && kill -0 $! 2>/dev/null ||
+            { echo "the $kind server did not start; see $dir" >&2; return 1; }
+        sleep 0.1
+    done
+    "$server" sql "$kind" "$dir" <"$bed_top/demo/old-system.sql" >/dev/null || return 1
+    printf '%s' "$bed_old_drivers" >>"$ODBCSYSINI/odbcinst.ini"
+    { printf '[ODBC]\r\nDRIVER=%s\r\n' "$driver"; cat "$dir/dsn"; } >"$WINEPREFIX/drive_c/Verktyg/tqsys.dsn"
+}
+
+bed_old_system_stop() {
+    [ -n "$bed_old_kind" ] || return 0
+    "$bed_top/tools/old-system-server.sh" stop "$bed_old_kind" "$bed_old_dir"
+    bed_old_kind=""
 }

@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev python3
   unixodbc unixodbc-dev odbcinst tdsodbc libsqliteodbc
+  postgresql odbc-postgresql mariadb-server odbc-mariadb
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine wine64 xvfb x11-utils xdotool imagemagick
   # The x86 build runs under the 32-bit Wine, whose odbc32 loads the 32-bit unixODBC and drivers.

@@ -87,7 +87,7 @@ TEST_F(LegacyDriver, AZeroByteInsideAValueDoesNotCutIt) {
         SCOPED_TRACE("PartBytes=" + part);
         CDatabase db;
         ASSERT_TRUE(db.OpenEx(Connect("PartBytes=" + part)));
-        EXPECT_EQ(WithoutPadding(QueryRows(db, "select Namn, FileDSN from TQ_FORETAG")),
+        EXPECT_EQ(JoinedRows(WithoutPadding(QueryFields(db, "select Namn, FileDSN from TQ_FORETAG"))),
                   std::vector<std::string>{withZero + "C|" + withZero});
     }
 }

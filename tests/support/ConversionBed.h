@@ -59,13 +59,16 @@ protected:
         return -1;
     }
 
-    std::vector<std::string> ServerRows(const std::string& sql) {
+    // The rows of a query in Varnik_tqsys on the stand-in, without the blank padding of its char(n)
+    // columns: that padding is the server's, not the data's.
+    std::vector<Fields> ServerFields(const std::string& sql) {
         CDatabase db;
         db.OpenEx(CString::FromUtf8(server->ConnectString()));
         db.ExecuteSQL(u"USE [Varnik_tqsys]");
-        // char(n) comes back padded to n; the padding is the server's, not the data's.
-        return WithoutPadding(QueryRows(db, sql));
+        return WithoutPadding(QueryFields(db, sql));
     }
+
+    std::vector<std::string> ServerRows(const std::string& sql) { return JoinedRows(ServerFields(sql)); }
 
     // The server holds the bed's old system: its companies in the list's order, top to bottom, names
     // trimmed, the quote kept, and its parameter row.
@@ -77,8 +80,9 @@ protected:
                   std::vector<std::string>{"4711|Varnik Demo AB|1000|50|99|NYCKEL-1|3|2|C:\\Varnik|pw|1"});
     }
 
-    // The whole log of "Starta" and a complete run for company 7, of the bed's three companies.
-    std::vector<std::string> CompleteRunOfCompany7() const {
+    // The whole log of "Starta" and a complete run for company 7, of the bed's three companies or
+    // of as many as the old system holds.
+    std::vector<std::string> CompleteRunOfCompany7(int companies = 3) const {
         return CompleteRun(
             {"001 Klicka Starta för att påbörja konverteringen",
              "002 Startar. För att välja databasserver för Varnik_tqsys väljer du ett aktivt företag i "
@@ -87,7 +91,7 @@ protected:
              "004 Hittade en tqsys.dsn som " + WinPath(program / "tqsys.dsn").ToUtf8(),
              "005 Dubbelklicka på ett företags nummer nedan för att välja databasserver för Varnik_tqsys",
              "006 Företag 7 är valt", "007 DSN är " + Dsn(7), "008 Server är 127.0.0.1"},
-            3);
+            companies);
     }
 
     void Direct(const std::vector<std::string>& statements) {

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include "OldSystemServer.h"
 #include "platform/QueryRows.h"
 
 #include "platform/headless/HeadlessWindow.h"
@@ -32,6 +33,10 @@ TestOdbcDrivers::TestOdbcDrivers() : m_dir(fs::temp_directory_path() / ("daltrix
                           "\n\n[Legacy]\nDriver=" + DALTRIX_LEGACY_DRIVER + "\n";
     for (const char* name : kSqlServerDriverNames)
         drivers += std::string("\n[") + name + "]\nDriver=" + lib + "libtdsodbc.so\n";
+    for (const auto& [name, library] :
+         {std::pair{kPostgreSqlAnsiDriver, "psqlodbca.so"}, std::pair{kPostgreSqlUnicodeDriver, "psqlodbcw.so"},
+          std::pair{kMariaDbDriver, "libmaodbc.so"}})
+        drivers += "\n[" + name + "]\nDriver=" + lib + library + "\n";
     WriteFile(m_dir / "odbcinst.ini", drivers);
     WriteFile(m_dir / "odbc.ini", "");
     ::setenv("ODBCSYSINI", m_dir.c_str(), 1);
@@ -150,6 +155,8 @@ StandIn::StandIn(const std::vector<std::string>& options) {
                                   "--port-file",  portFile,
                                   "--data-dir",   (m_dir / "data").string(),
                                   "--record",     (m_dir / "record.jsonl").string()};
+    // The stand-in ends with this process, also when a test kills it or it crashes.
+    args.insert(args.begin(), {"setpriv", "--pdeathsig", "TERM", "--"});
     args.insert(args.end(), options.begin(), options.end());
     fs::create_directories(m_dir / "data");
     std::vector<char*> argv;
@@ -157,7 +164,7 @@ StandIn::StandIn(const std::vector<std::string>& options) {
         argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_t pid = 0;
-    if (::posix_spawn(&pid, DALTRIX_PYTHON, nullptr, nullptr, argv.data(), environ) != 0)
+    if (::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
         throw std::runtime_error("cannot start the SQL Server stand-in");
     m_pid = pid;
     for (int i = 0; i < 200 && m_port == 0; ++i) {
@@ -218,26 +225,37 @@ void StandIn::WriteCompanyDsn(const fs::path& dsnFile, const std::string& user, 
                            extra);
 }
 
-std::vector<std::string> QueryRows(CDatabase& db, const std::string& sql) {
-    std::vector<std::string> rows;
+std::vector<Fields> QueryFields(CDatabase& db, const std::string& sql) {
+    std::vector<Fields> rows;
     for (const Row& fields : ::QueryRows(db, CString::FromUtf8(sql))) {
-        std::string row;
-        for (size_t c = 0; c < fields.size(); ++c)
-            row += (c ? "|" : "") + (fields[c] ? fields[c]->ToUtf8() : std::string("<NULL>"));
-        rows.push_back(row);
+        Fields row;
+        for (const auto& field : fields)
+            row.push_back(field ? std::optional<std::string>(field->ToUtf8()) : std::nullopt);
+        rows.push_back(std::move(row));
     }
     return rows;
 }
 
-std::vector<std::string> WithoutPadding(std::vector<std::string> rows) {
-    for (auto& row : rows) {
-        const auto fields = legacy::Split(row, '|');
-        row.clear();
-        for (size_t i = 0; i < fields.size(); ++i) {
-            const size_t end = fields[i].find_last_not_of(' ');
-            row += (i ? "|" : "") + fields[i].substr(0, end == std::string::npos ? 0 : end + 1);
-        }
+std::vector<std::string> JoinedRows(const std::vector<Fields>& rows) {
+    std::vector<std::string> joined;
+    for (const auto& row : rows) {
+        std::string text;
+        for (size_t c = 0; c < row.size(); ++c)
+            text += (c ? "|" : "") + row[c].value_or("<NULL>");
+        joined.push_back(text);
     }
+    return joined;
+}
+
+std::vector<std::string> QueryRows(CDatabase& db, const std::string& sql) {
+    return JoinedRows(QueryFields(db, sql));
+}
+
+std::vector<Fields> WithoutPadding(std::vector<Fields> rows) {
+    for (auto& row : rows)
+        for (auto& field : row)
+            if (field)
+                field->erase(field->find_last_not_of(' ') + 1);
     return rows;
 }
 

@@ -6,6 +6,7 @@
 #include "support/LegacyDatabase.h"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -107,10 +108,17 @@ private:
     int m_port = 0;
 };
 
-// All rows of a query as text, each row's fields joined with "|"; NULL as "<NULL>".
+// The fields of one row as text; a NULL field has no value.
+using Fields = std::vector<std::optional<std::string>>;
+
+// All rows of a query, field by field.
+std::vector<Fields> QueryFields(CDatabase& db, const std::string& sql);
+// Each row's fields joined with "|"; NULL as "<NULL>".
+std::vector<std::string> JoinedRows(const std::vector<Fields>& rows);
+// All rows of a query, joined.
 std::vector<std::string> QueryRows(CDatabase& db, const std::string& sql);
-// The rows with the trailing blanks of each field cut.
-std::vector<std::string> WithoutPadding(std::vector<std::string> rows);
+// The rows with the trailing blanks of each field cut: char(n) comes back padded to n.
+std::vector<Fields> WithoutPadding(std::vector<Fields> rows);
 
 // While alive, the logic sees itself run as Daltrix.exe in this folder (one of its own when
 // none is given), which is where its Daltrix.log goes.

@@ -226,6 +226,19 @@ Row AsStoredOnServer(const DemoTable& table, Row row) {
     return row;
 }
 
+// A row as the old system's driver lists it: a PostgreSQL server hands char(n) back blank-padded
+// to n, a MariaDB server without its trailing blanks, SQLite as it was stored.
+Row AsListed(const DemoTable& table, Row row) {
+    const std::string oldSystem = Setting("DALTRIX_OLD_SYSTEM");
+    if (oldSystem == "postgresql")
+        return AsStoredOnServer(table, row);
+    if (oldSystem == "mariadb")
+        for (size_t column = 0; column < row.size(); ++column)
+            if (row[column] && table.charWidths[column] > 0)
+                row[column]->erase(row[column]->find_last_not_of(u' ') + 1);
+    return row;
+}
+
 std::string Describe(const Row& row) {
     std::string text;
     for (const auto& value : row) {
@@ -430,9 +443,14 @@ protected:
         auto started = Start(run, 4);
         if (!started)
             return started;
-        if (!WaitUntil([&] { return ItemCount(CompanyList(run)) == static_cast<int>(Companies().rows.size()); }))
-            return ::testing::AssertionFailure() << "the company list holds " << ItemCount(CompanyList(run))
-                                                 << " rows, the demo has " << Companies().rows.size();
+        if (!WaitUntil([&] { return ItemCount(CompanyList(run)) == static_cast<int>(Companies().rows.size()); })) {
+            HWND box = FindDialog(run.Thread(), kMessageBoxCaption);
+            return ::testing::AssertionFailure()
+                   << "the company list holds " << ItemCount(CompanyList(run)) << " rows, the demo has "
+                   << Companies().rows.size() << "; the log ends with \""
+                   << Narrow(ItemText(Log(run), ItemCount(Log(run)) - 1)) << "\""
+                   << (box ? "; a message box: " + ::testing::PrintToString(ChildTexts(box)) : "");
+        }
         Settle(run.Window());
         return ::testing::AssertionSuccess();
     }
@@ -709,7 +727,9 @@ TEST_F(OperatorRun, ACompleteConversionCopiesTheSystemDatabaseAndRepointsTheInst
     for (int row = 0; row < ItemCount(CompanyList(run)); ++row)
         listed.push_back({ItemText(CompanyList(run), row, 0), ItemText(CompanyList(run), row, 1),
                           ItemText(CompanyList(run), row, 2)});
-    std::vector<Row> newestFirst(Companies().rows.rbegin(), Companies().rows.rend());
+    std::vector<Row> newestFirst;
+    for (auto company = Companies().rows.rbegin(); company != Companies().rows.rend(); ++company)
+        newestFirst.push_back(AsListed(Companies(), *company));
     EXPECT_EQ(Describe(listed), Describe(newestFirst));
 
     const std::u16string number = u"7";
