@@ -177,9 +177,6 @@ if(DALTRIX_BASH AND DALTRIX_WINEARCH STREQUAL "win64")
         --gtest_filter=OperatorRun.ACompleteConversionCopiesTheSystemDatabaseAndRepointsTheInstallation)
     set_tests_properties(conversion_win32_old_system_${old} PROPERTIES TIMEOUT 600 RESOURCE_LOCK conversion-test)
   endforeach()
-  # Off until the database layer reads PostgreSQL, as the native old_system_postgresql_* tests.
-  set_tests_properties(conversion_win32_old_system_postgresql-ansi conversion_win32_old_system_postgresql-unicode
-    PROPERTIES DISABLED TRUE)
 endif()
 
 # The legacy driver is a library of this 64-bit host: only the x64 build's Wine can load it.

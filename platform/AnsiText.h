@@ -5,6 +5,7 @@
 
 #include <string_view>
 
-// Windows: the ANSI code page (1252 on Swedish Windows). Linux, where the driver managers convert
-// with the locale's code set: UTF-8, or code page 1252 for bytes that are no UTF-8.
+// UTF-8 when the bytes are valid UTF-8; else, on Windows, the ANSI code page (1252 on Swedish
+// Windows), and on Linux, where the driver managers convert with the locale's code set, code
+// page 1252.
 CString DecodeAnsiText(std::string_view bytes);

@@ -95,9 +95,12 @@ void Check(SQLRETURN ret, const OdbcHandle& on) {
 
 // The states in which a driver turns down an optional feature rather than fails: it lacks the
 // feature (HYC00) or the function (IM001), or does not know the attribute (HY092) or its value
-// (HY024). The driver managers map an ODBC 2 driver's states (S1C00, S1092) onto these.
+// (HY024). The driver managers map an ODBC 2 driver's states (S1C00, S1092) onto these. Some
+// drivers say only "general error" (HY000): psqlODBC answers "Couldn't set unsupported connect
+// attribute 113" to the connection timeout. For an attribute the work goes on without, that too is
+// a refusal; a connection that is really broken fails at its next statement.
 bool IsRefusal(const CString& state) {
-    for (const char16_t* refusal : {u"HYC00", u"IM001", u"HY092", u"HY024"})
+    for (const char16_t* refusal : {u"HYC00", u"IM001", u"HY092", u"HY024", u"HY000"})
         if (state == refusal)
             return true;
     return false;
@@ -293,14 +296,23 @@ bool CRecordset::GetFieldValueOrNull(short index, CString& value) {
     if (!IsOpen() || m_eof)
         ThrowDBException({{u"24000", u"No current row"}}, SQL_ERROR);
     const auto column = static_cast<SQLUSMALLINT>(index + 1);
-    if (m_database->m_singleByteText) {
-        const auto bytes = ReadValue<char>(*m_stmt, column, SQL_C_CHAR);
-        value = bytes ? DecodeAnsiText(*bytes) : CString();
-        return bytes.has_value();
+    if (!m_database->m_singleByteText) {
+        try {
+            auto text = ReadValue<char16_t>(*m_stmt, column, SQL_C_WCHAR);
+            value = text ? CString(std::move(*text)) : CString();
+            return text.has_value();
+        } catch (const CDBException& e) {
+            // An ANSI driver of ODBC 3 may refuse wide text outright (psqlODBC's ANSI driver:
+            // 07006), where unixODBC converts only for ODBC 2 drivers: this connection's text is
+            // read in its single-byte form from here on.
+            if (e.SqlState() != u"07006")
+                throw;
+            m_database->m_singleByteText = true;
+        }
     }
-    auto text = ReadValue<char16_t>(*m_stmt, column, SQL_C_WCHAR);
-    value = text ? CString(std::move(*text)) : CString();
-    return text.has_value();
+    const auto bytes = ReadValue<char>(*m_stmt, column, SQL_C_CHAR);
+    value = bytes ? DecodeAnsiText(*bytes) : CString();
+    return bytes.has_value();
 }
 
 void CRecordset::GetFieldValue(short index, CString& value) {

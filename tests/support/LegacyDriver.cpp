@@ -13,6 +13,7 @@
 //   PartBytes=N                       the most bytes of text a SQLGetData hands out (4 when not
 //                                     given; 0: as many as the buffer holds)
 //   Counter=FILE                      a line "connect" or "disconnect" for each
+//   FailFetchAt=N                     the fetch of row N fails as a broken network does (08S01)
 // The login timeout is always refused: the driver manager sets it before the connect string
 // arrives.
 #include "LegacyDatabase.h"
@@ -123,6 +124,7 @@ struct Connection {
     OptionAnswer connectionTimeout;
     OptionAnswer queryTimeout;
     size_t partBytes = 0;
+    size_t failFetchAt = 0;  // 0: every fetch succeeds
 };
 
 struct Statement {
@@ -319,9 +321,12 @@ SQLRETURN SQL_API SQLDriverConnect(SQLHDBC dbc, SQLHWND, SQLCHAR* in, SQLSMALLIN
     connection->connectionTimeout = OptionAnswer::Given(settings.Get("CONNECTIONTIMEOUT", "S1C00"));
     connection->queryTimeout = OptionAnswer::Given(settings.Get("QUERYTIMEOUT", "S1C00"));
     const std::string partBytes = settings.Get("PARTBYTES", "4");
-    if (partBytes.empty() || partBytes.find_first_not_of("0123456789") != std::string::npos)
-        return connection->diag.Fail("08001", "PartBytes is no number: " + partBytes);
+    const std::string failFetchAt = settings.Get("FAILFETCHAT", "0");
+    for (const std::string& number : {partBytes, failFetchAt})
+        if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos)
+            return connection->diag.Fail("08001", "Not a number: " + number);
     connection->partBytes = static_cast<size_t>(std::stoul(partBytes));
+    connection->failFetchAt = static_cast<size_t>(std::stoul(failFetchAt));
     connection->counterFile = settings.Get("COUNTER");
 
     std::string error;
@@ -406,6 +411,8 @@ SQLRETURN SQL_API SQLFetch(SQLHSTMT stmt) {
     if (!statement->open)
         return statement->diag.Fail("24000", "Invalid cursor state");
     statement->getDataColumn = 0;
+    if (statement->row + 1 == statement->dbc->failFetchAt)
+        return statement->diag.Fail("08S01", "Communication link failure");
     if (statement->row >= statement->table->rows.size()) {
         statement->row = statement->table->rows.size() + 1;
         return SQL_NO_DATA_FOUND;
