@@ -175,6 +175,7 @@ bool CDatabase::OpenEx(const CString& connect, unsigned /*options*/) {
 }
 
 void CDatabase::Close() {
+    m_statement.reset();
     m_dbc.reset();
     m_env.reset();
     m_connect.Clear();
@@ -198,6 +199,13 @@ std::unique_ptr<OdbcHandle> NewStatement(const OdbcHandle& dbc) {
                   *stmt);
     return stmt;
 }
+
+// Closes a reused statement's cursor on every way out, failures included, so that the next
+// statement on it finds no results left pending.
+struct ClosedOnExit {
+    const OdbcHandle& stmt;
+    ~ClosedOnExit() { SQLFreeStmt(stmt.handle, SQL_CLOSE); }
+};
 
 // How many units of a part the buffer holds. A length says so, up to the room before the
 // terminator. SQL_NO_TOTAL says nothing: the rule is that such a part fills the buffer, but old
@@ -243,12 +251,17 @@ std::optional<std::basic_string<Unit>> ReadValue(const OdbcHandle& stmt, SQLUSMA
 void CDatabase::ExecuteSQL(const CString& sql) {
     if (!IsOpen())
         ThrowDBException({{u"08003", u"Connection not open"}}, SQL_ERROR);
-    const auto stmt = NewStatement(*m_dbc);
-    Check(SQLExecDirectW(stmt->handle, const_cast<SQLWCHAR*>(Wide(sql)), SQL_NTS), *stmt);
+    // One handle serves every statement of the connection: a migration sends one per company,
+    // and a handle of its own each, allocated and given its timeout, costs a good part of that.
+    if (!m_statement)
+        m_statement = NewStatement(*m_dbc);
+    const OdbcHandle& stmt = *m_statement;
+    const ClosedOnExit closed{stmt};
+    Check(SQLExecDirectW(stmt.handle, const_cast<SQLWCHAR*>(Wide(sql)), SQL_NTS), stmt);
     // A server may report an error in a later result of the same statement.
     SQLRETURN more;
-    while ((more = SQLMoreResults(stmt->handle)) != SQL_NO_DATA)
-        Check(more, *stmt);
+    while ((more = SQLMoreResults(stmt.handle)) != SQL_NO_DATA)
+        Check(more, stmt);
 }
 
 CRecordset::CRecordset(CDatabase* database) : m_database(database) {

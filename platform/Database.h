@@ -41,6 +41,7 @@ private:
     friend class CRecordset;
     std::unique_ptr<OdbcHandle> m_env;
     std::unique_ptr<OdbcHandle> m_dbc;
+    std::unique_ptr<OdbcHandle> m_statement;  // ExecuteSQL's, reused
     ProtectedText m_connect;
     bool m_singleByteText = false;  // text is read in the driver's single-byte form
     void* m_promptOwner = nullptr;
