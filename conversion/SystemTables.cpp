@@ -13,10 +13,8 @@ constexpr const char16_t* kTooLong = u"%s har %d tecken men kolumnen rymmer %d";
 
 std::optional<int> WholeNumber(const CString& text) {
     const CString trimmed = CString(text).Trim();
-    int pos = 0;
     const bool negative = trimmed.GetLength() > 0 && trimmed[0] == u'-';
-    if (trimmed.GetLength() > 0 && (trimmed[0] == u'-' || trimmed[0] == u'+'))
-        ++pos;
+    int pos = negative || (trimmed.GetLength() > 0 && trimmed[0] == u'+') ? 1 : 0;
     if (pos == trimmed.GetLength())
         return std::nullopt;
     long long value = 0;

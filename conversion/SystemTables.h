@@ -29,9 +29,9 @@ inline constexpr std::array<SystemColumn, 11> kParameterColumns{{{u"Kontrollsumm
                                                                  {u"Sokvag", 255}}};
 inline constexpr size_t kLicensnrColumn = 2;
 
-// The same texts read the old system database and, after the migration, Varnik_tqsys's parameter
-// row. Its companies are read back without the char padding, which is most of each row.
-inline constexpr const char16_t* kSelectCompanies = u"select Nummer, Namn, FileDSN from TQ_FORETAG";
+// The parameter row is read by the same text from the old system database and, after the
+// migration, from Varnik_tqsys. Its companies are read back without the char padding, which is
+// most of each row.
 inline constexpr const char16_t* kReadBackCompanies = u"select Nummer, RTRIM(Namn), RTRIM(FileDSN) from TQ_FORETAG";
 inline constexpr const char16_t* kSelectParameters =
     u"select Kontrollsumma, Licensagare, Licensnr, Major, Max_foretag, Max_lontagare, Minor, MultiplaPerioder, "

@@ -1,7 +1,6 @@
 // Lists the companies of the old system database, each new row on top.
 #include "app/DaltrixDlg.h"
 #include "app/LogFormats.h"
-#include "conversion/SystemTables.h"
 
 #include "platform/QueryRows.h"
 
@@ -29,7 +28,7 @@ bool CDaltrixDlg::LoadCompanyList() {
     // for a conversion to copy.
     std::vector<Row> companies;
     try {
-        companies = QueryRows(m_sysDb, kSelectCompanies);
+        companies = QueryRows(m_sysDb, u"select Nummer, Namn, FileDSN from TQ_FORETAG");
     } catch (const CDBException& e) {
         AddLog(logfmt::kCannotReadCompanyList, {e.m_strError});
         return false;

@@ -55,8 +55,9 @@ bool CDaltrixDlg::WriteSystemDsn() {
     }
     if (m_systemDsnMovedAside) {
         AddLog(logfmt::kRestoringSystemDsn);
-        if (const int restoreError = sys::Rename(SystemDsnBackupPath(m_installDir), m_installSysDsn))
-            AddLog(logfmt::kCannotRename, {SystemDsnBackupPath(m_installDir), restoreError});
+        const CString backup = SystemDsnBackupPath(m_installDir);
+        if (const int restoreError = sys::Rename(backup, m_installSysDsn))
+            AddLog(logfmt::kCannotRename, {backup, restoreError});
         else
             m_systemDsnMovedAside = false;
     }

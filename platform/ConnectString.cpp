@@ -181,10 +181,7 @@ CString NameOf(const CString& value) {
 }  // namespace
 
 CString DriverName(const CString& connect) {
-    for (const auto& [key, value] : ParseConnectString(connect))
-        if (SameKey(key, u"DRIVER"))
-            return NameOf(value);
-    return CString();
+    return NameOf(ItemValue(ParseConnectString(connect), u"DRIVER").value_or(CString()));
 }
 
 void RefuseUnusableNames(const CString& connect) {
