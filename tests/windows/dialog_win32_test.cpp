@@ -397,11 +397,27 @@ void RightClickRow(HWND list, int row) {
     PostMessageW(list, WM_RBUTTONUP, 0, MAKELPARAM(at.x, at.y));
 }
 
-// The operator's keys in the open menu: Down to each item in turn, then Enter or Escape.
-void AnswerMenu(HWND menu, int downs, WPARAM last) {
-    for (int i = 0; i < downs; ++i)
+// The item the open menu has lit, or -1.
+int LitItem(HMENU menu) {
+    for (int i = 0; i < GetMenuItemCount(menu); ++i)
+        if (GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_HILITE)
+            return i;
+    return -1;
+}
+
+// The operator's keys in the open menu, as a person presses them: Down until the item is lit,
+// each press seen before the next (a menu may open with an item lit already), then Enter.
+bool ChooseMenuItem(HWND menu, int item) {
+    const auto handle = reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0));
+    for (int press = 0; press <= GetMenuItemCount(handle) && LitItem(handle) != item; ++press) {
+        const int before = LitItem(handle);
         PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
-    PostMessageW(menu, WM_KEYDOWN, last, 0);
+        WaitUntil([&] { return LitItem(handle) != before; });
+    }
+    if (LitItem(handle) != item)
+        return false;
+    PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+    return true;
 }
 
 void SelectOnly(HWND list, const std::vector<int>& rows) {
@@ -440,7 +456,7 @@ TEST_F(MainDialog, TheLogsRightClickMenuCopiesTheSelectedLinesAndMarksThemAll) {
         << "the menu opens where the list was clicked: at " << Describe(shown) << ", clicked " << clicked.x << ","
         << clicked.y;
 
-    AnswerMenu(menu, 1, VK_RETURN);
+    ASSERT_TRUE(ChooseMenuItem(menu, 0)) << "Kopiera could not be lit";
     const std::wstring expected = [&] {
         std::wstring lines;
         for (int row : {1, 2}) {
@@ -456,7 +472,7 @@ TEST_F(MainDialog, TheLogsRightClickMenuCopiesTheSelectedLinesAndMarksThemAll) {
 
     RightClickRow(Log(), 1);
     ASSERT_TRUE(WaitUntil([&] { return (menu = FindPopupMenu(run.Thread())) != nullptr; }));
-    AnswerMenu(menu, 2, VK_RETURN);
+    ASSERT_TRUE(ChooseMenuItem(menu, 1)) << "Markera allt could not be lit";
     EXPECT_TRUE(WaitUntil([&] { return SendMessageW(Log(), LVM_GETSELECTEDCOUNT, 0, 0) == count; }))
         << "\"Markera allt\" did not select every line";
     ASSERT_TRUE(WaitUntil([&] { return FindPopupMenu(run.Thread()) == nullptr; }));
@@ -484,7 +500,7 @@ TEST_F(MainDialog, TheLogsMenuFromTheKeyboardOpensAtTheFocusedLineAndGreysKopier
         << "the menu opens on the list";
 
     const std::wstring before = ClipboardText();
-    AnswerMenu(menu, 0, VK_ESCAPE);
+    PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
     ASSERT_TRUE(WaitUntil([&] { return FindPopupMenu(run.Thread()) == nullptr; })) << "Escape left the menu open";
     Settle(run.Window());
     EXPECT_EQ(SendMessageW(Log(), LVM_GETSELECTEDCOUNT, 0, 0), 0);
