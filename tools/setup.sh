@@ -11,6 +11,8 @@ packages=(
   wine wine64 xvfb x11-utils xdotool imagemagick
   # The x86 build runs under the 32-bit Wine, whose odbc32 loads the 32-bit unixODBC and drivers.
   wine32:i386 libodbc2:i386 odbcinst1debian2:i386 tdsodbc:i386 libsqliteodbc:i386
+  # The handbook's HTML page in the release package (tools/handbook_html.py).
+  python3-markdown
 )
 
 sudo=""
