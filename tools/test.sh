@@ -33,6 +33,11 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 
 tools/build-windows.sh --test 2>&1 | tee -a "$log"
 
+# The package an operator is handed, made from the Release programs just tested, then opened and
+# checked: entries, sums, each program's processor, the handbook's pictures inside its page.
+archive=$(tools/release.sh --out build/release)
+python3 tests/release_test.py "$archive" 2>&1 | tee -a "$log"
+
 tools/fuzz.sh build/fuzz
 
 # One closing line for all the suites above.
