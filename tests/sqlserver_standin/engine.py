@@ -306,12 +306,14 @@ def literal_value(tok):
     raise ValueError(tok)
 
 
-def convert(value, target, column=None, ansi_warnings=True):
+def convert(value, target, column=None, ansi_warnings=True, table=None, verbose_truncation=False):
     """Convert (kind, v) to the Python value stored for column type target.
 
     Implements the implicit conversions SQL Server applies on INSERT/UPDATE
     and in comparisons, with its error numbers and texts. With ANSI_WARNINGS
     OFF a text longer than its column is cut without an error, as SQL Server does.
+    With verbose_truncation an over-long text gives 2628 naming table
+    ('db.dbo.t') and column, as SQL Server 2019 does, instead of 8152.
     """
     kind, v = value
     if v is None:
@@ -374,6 +376,10 @@ def convert(value, target, column=None, ansi_warnings=True):
                                % ("varchar" if t in ("char", "varchar") else "nvarchar"), terminated=True)
         if len(s) > target.size:
             if ansi_warnings and len(s.rstrip(" ")) > target.size:
+                if verbose_truncation:
+                    raise SqlError(2628, 16, 1, "String or binary data would be truncated in table '%s', column "
+                                   "'%s'. Truncated value: '%s'." % (table, column, s[:target.size]),
+                                   terminated=True)
                 raise SqlError(8152, 16, 14, "String or binary data would be truncated.", terminated=True)
             s = s[:target.size]
         if t in ("char", "varchar"):
@@ -1293,7 +1299,7 @@ class Result:
 # Session: one client connection's state
 
 class Session:
-    def __init__(self, catalog, conn_no, user, can_create=True, ansi_warnings=True):
+    def __init__(self, catalog, conn_no, user, can_create=True, ansi_warnings=True, verbose_truncation=False):
         self.catalog = catalog
         self.conn_no = conn_no
         self.spid = 50 + conn_no
@@ -1308,6 +1314,7 @@ class Session:
         self.implicit = False
         self.nocount = False
         self.ansi_warnings = ansi_warnings
+        self.verbose_truncation = verbose_truncation
         self.rowcount_limit = 0
         self.last_rowcount = 0
         with catalog.sessions_lock:
@@ -1694,7 +1701,7 @@ class Session:
             values = [None] * len(t.columns)
             for i, e in zip(targets, row):
                 v = self.eval(e, None)
-                values[i] = convert(v, t.columns[i][1], ansi_warnings=self.ansi_warnings)
+                values[i] = self.to_column(v, db, t, i)
             self.check_not_null(db, t, values, "INSERT")
             records.append(values)
 
@@ -1707,6 +1714,11 @@ class Session:
             return len(records)
         res.count = self.write(db, res, insert)
         self.last_rowcount = res.count
+
+    def to_column(self, value, db, t, i):
+        """value converted for column i of table t in database db, under this session's settings."""
+        name, ctype = t.columns[i]
+        return convert(value, ctype, name, self.ansi_warnings, "%s.dbo.%s" % (db, t.name), self.verbose_truncation)
 
     def check_not_null(self, db, t, values, verb):
         for (name, ctype), v in zip(t.columns, values):
@@ -1768,7 +1780,7 @@ class Session:
             for row in self.filtered(con, t, stmt.where):
                 values = list(row.values)
                 for i, e in sets:
-                    values[i] = convert(self.eval(e, row), t.columns[i][1], ansi_warnings=self.ansi_warnings)
+                    values[i] = self.to_column(self.eval(e, row), db, t, i)
                 self.check_not_null(db, t, values, "UPDATE")
                 self.check_unique(con, t, values, row.rowid)
                 assign = ", ".join('"%s" = ?' % qi(t.columns[i][0]) for i, _ in sets)
@@ -2007,7 +2019,7 @@ class Session:
             if e.name == "SUM":
                 t = self.type_of(e.args[0], cols)
                 return ColType("bigint" if t.kind == "bigint" else "int" if t.kind in INT_KINDS else "float")
-            if e.name in ("LEN", "DATALENGTH", "OBJECT_ID", "DB_ID"):
+            if e.name in ("LEN", "DATALENGTH", "OBJECT_ID", "DB_ID", "HAS_PERMS_BY_NAME"):
                 return ColType("int")
             return ColType("nvarchar", 128)
         if isinstance(e, Unary):
@@ -2168,6 +2180,12 @@ class Session:
                 return "int", None
             t = self.load_table(con, obj)
             return "int", object_id(t.name) if t else None
+        if n == "HAS_PERMS_BY_NAME":
+            # Only the server permission that the nocreate flag takes away.
+            if [v for _k, v in args] != [None, None, "CREATE ANY DATABASE"]:
+                raise not_emulated("HAS_PERMS_BY_NAME other than HAS_PERMS_BY_NAME(NULL, NULL, "
+                                   "'CREATE ANY DATABASE')")
+            return "int", int(self.can_create)
         if n == "DB_ID":
             name = args[0][1] if args else self.db
             dbs = [d for d, _ in self.catalog.databases()]

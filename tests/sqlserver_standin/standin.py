@@ -8,7 +8,8 @@ classes, states and texts).  Data lives in SQLite files, one per database.
 
     python3 standin.py --port 0 --port-file PATH --data-dir DIR --record PATH
                        [--login USER:PASSWORD[:nocreate]]... [--refuse-logins]
-                       [--silent] [--drop-on TEXT] [--hang-on TEXT]
+                       [--silent] [--drop-on TEXT] [--hang-on TEXT] [--ansi-warnings-off]
+                       [--verbose-truncation] [--trace]
 
 See README.md for what is and is not emulated.
 """
@@ -83,6 +84,7 @@ class Config:
         self.trace = args.trace
         self.faults = Faults(args.drop_on, args.hang_on)
         self.ansi_warnings = not args.ansi_warnings_off
+        self.verbose_truncation = args.verbose_truncation
 
 
 class Connection:
@@ -226,7 +228,7 @@ class Connection:
             self.send(bytes(out))
             return False
         self.session = engine.Session(self.server.catalog, self.conn_no, user, can_create,
-                                      self.server.config.ansi_warnings)
+                                      cfg.ansi_warnings, cfg.verbose_truncation)
         self.session.db = start_db
         out += tds.build_envchange(tds.ENV_DATABASE, start_db, "master")
         out += tds.build_message(5701, 2, 0, "Changed database context to '%s'." % start_db)
@@ -449,6 +451,8 @@ def main(argv=None):
                     help="stop answering that connection for good at the first statement containing TEXT")
     ap.add_argument("--ansi-warnings-off", action="store_true",
                     help="start every session with ANSI_WARNINGS OFF: over-long texts are cut without an error")
+    ap.add_argument("--verbose-truncation", action="store_true",
+                    help="report an over-long text as SQL Server 2019 does: 2628 naming table, column and value")
     ap.add_argument("--trace", action="store_true", help="log every request received to stderr")
     args = ap.parse_args(argv)
 

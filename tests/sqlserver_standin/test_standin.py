@@ -225,6 +225,17 @@ class LoginListTest(StandInCase):
         self.assertEqual(self.ok(c, "INSERT INTO T VALUES (1)").rowcount, 1)
 
 
+    def test_has_perms_by_name_create_any_database_follows_nocreate(self):
+        for uid, pwd, allowed in (("sa", "secret", "1"), ("reader", "pw", "0")):
+            r = self.ok(self.connect(uid=uid, pwd=pwd), "SELECT HAS_PERMS_BY_NAME(NULL, NULL, 'CREATE ANY DATABASE')")
+            self.assertEqual((r.rows, r.columns[0][1]), ([[allowed]], 4), uid)      # SQL_INTEGER
+        c = self.connect()
+        for args in ("NULL, NULL, 'ALTER ANY LOGIN'", "'master', 'DATABASE', 'CREATE ANY DATABASE'", "NULL, NULL"):
+            self.fails(c, "SELECT HAS_PERMS_BY_NAME(%s)" % args,
+                       (None, 50000, P + "The SQL Server stand-in does not emulate HAS_PERMS_BY_NAME other than "
+                                         "HAS_PERMS_BY_NAME(NULL, NULL, 'CREATE ANY DATABASE')."))
+
+
 class RefusedLoginTest(StandInCase):
     server_args = ("--refuse-logins",)
 
@@ -389,6 +400,23 @@ class SchemaTest(StandInCase):
         self.assertEqual(len(r.rows), 11)
         self.fails(c, FORETAG, ("42S01", 2714, P + "There is already an object named 'TQ_FORETAG' in the database."))
 
+    def test_catalog_queries_of_the_tool(self):
+        c = self.fresh_db(self.connect(), "Varnik_tqsys")
+        for sql in (FORETAG, PARAMETRAR, PRIMARY_KEY, "CREATE TABLE Other(Nummer int)",
+                    "CREATE INDEX [PrimaryKey] ON Other(Nummer)"):
+            self.ok(c, sql)
+        sizes = {"Namn": "128", "FileDSN": "255", "Licensagare": "255", "Nyckel": "64", "Sokvag": "255",
+                 "Password": "64"}
+        columns = [["TQ_FORETAG", n, sizes.get(n)] for n in ("Nummer", "Namn", "FileDSN")] + [
+            ["TQ_PARAMETRAR", n, sizes.get(n)] for n in ("Licensnr", "Licensagare", "Max_lontagare", "Max_foretag",
+                                                         "Kontrollsumma", "Nyckel", "Major", "Minor", "Sokvag",
+                                                         "Password", "MultiplaPerioder")]
+        for sql, rows in (("select TABLE_NAME, COLUMN_NAME, CHARACTER_MAXIMUM_LENGTH from INFORMATION_SCHEMA.COLUMNS "
+                           "where TABLE_NAME in ('TQ_FORETAG', 'TQ_PARAMETRAR')", columns),
+                          ("select is_unique from sys.indexes where name = 'PrimaryKey' and object_id = "
+                           "OBJECT_ID('TQ_FORETAG')", [["1"]])):
+            self.assertEqual(self.ok(c, sql).rows, rows, sql)
+
     def test_unique_index_names_are_per_table(self):
         c = self.fresh_db(self.connect(), "Schema2")
         self.ok(c, FORETAG)
@@ -547,6 +575,25 @@ class AnsiWarningsOffTest(StandInCase):
         self.ok(c, "SET ANSI_WARNINGS ON")
         self.fails(c, "INSERT INTO TQ_FORETAG (Nummer, Namn) VALUES('2','%s')" % ("n" * 129),
                    ("22001", 8152, P + "String or binary data would be truncated."), TERMINATED)
+
+
+class VerboseTruncationTest(StandInCase):
+    server_args = ("--verbose-truncation",)
+
+    def test_over_long_text_gives_2628_with_table_column_and_the_part_that_fits(self):
+        c = self.fresh_db(self.connect(), "Varnik_tqsys")
+        self.ok(c, PARAMETRAR)
+        self.ok(c, "INSERT INTO TQ_PARAMETRAR (Licensnr) VALUES (1)")
+        message = P + ("String or binary data would be truncated in table 'Varnik_tqsys.dbo.TQ_PARAMETRAR', "
+                       "column '%s'. Truncated value: '%s'.")
+        for sql, column, fits in (
+                ("INSERT INTO TQ_PARAMETRAR (Nyckel) VALUES ('%s')" % ("k" * 60 + "ÅÄÖ-X"), "Nyckel",
+                 "k" * 60 + "ÅÄÖ-"),
+                ("UPDATE TQ_PARAMETRAR SET Sokvag = '%s'" % ("C:\\" + "s" * 260), "Sokvag", "C:\\" + "s" * 252)):
+            self.fails(c, sql, ("42000", 2628, message % (column, fits)), TERMINATED)
+        self.assertEqual(self.ok(c, "select Licensnr, Nyckel, Sokvag from TQ_PARAMETRAR").rows, [["1", None, None]])
+        # Trailing blanks beyond the size are still dropped silently.
+        self.ok(c, "UPDATE TQ_PARAMETRAR SET Nyckel = '%s   '" % ("k" * 64))
 
 
 class SelectTest(StandInCase):
