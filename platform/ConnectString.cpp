@@ -37,17 +37,6 @@ bool IsBraced(const CString& value) {
     return true;
 }
 
-// The value as it can stand in a connect string: a ";" would end it and a "{" at its start would
-// open braces that swallow the items after it, so such a value goes in braces, "}" doubled.
-CString ConnectValue(const CString& value) {
-    const bool opensBraces = value.GetLength() > 0 && value[0] == u'{';
-    if (IsBraced(value) || (value.Find(u';') < 0 && !opensBraces))
-        return value;
-    CString escaped = value;
-    escaped.Replace(u"}", u"}}");
-    return CString(u"{") + escaped + u"}";
-}
-
 // Where a braced value that starts at `open` ends: after the "}" that is not a doubled one.
 int BracedValueEnd(const CString& connect, int open) {
     for (int i = open + 1; i < connect.GetLength(); ++i)
@@ -60,7 +49,33 @@ int BracedValueEnd(const CString& connect, int open) {
     return connect.GetLength();
 }
 
+// A value out of its braces, "}}" read as "}"; a value without braces as it is.
+CString Unbraced(const CString& value) {
+    if (!IsBraced(value))
+        return value;
+    CString inner = value.Mid(1, value.GetLength() - 2);
+    inner.Replace(u"}}", u"}");
+    return inner;
+}
+
+// The profile functions that read file DSNs drop one pair of quotes around a value.
+CString WithoutQuotes(const CString& value) {
+    const int last = value.GetLength() - 1;
+    if (last >= 1 && (value[0] == u'"' || value[0] == u'\'') && value[last] == value[0])
+        return value.Mid(1, last - 1);
+    return value;
+}
+
 }  // namespace
+
+CString ConnectValue(const CString& value) {
+    const bool opensBraces = value.GetLength() > 0 && value[0] == u'{';
+    if (IsBraced(value) || (value.Find(u';') < 0 && !opensBraces))
+        return value;
+    CString escaped = value;
+    escaped.Replace(u"}", u"}}");
+    return CString(u"{") + escaped + u"}";
+}
 
 ConnectItems ParseConnectString(const CString& connect) {
     ConnectItems items;
@@ -123,7 +138,7 @@ ConnectItems ParseFileDsn(const std::vector<unsigned char>& bytes) {
         }
         const int eq = line.Find(u'=');
         if (inOdbc && eq > 0)
-            items.emplace_back(line.Left(eq).Trim(), line.Mid(eq + 1).Trim());
+            items.emplace_back(line.Left(eq).Trim(), WithoutQuotes(line.Mid(eq + 1).Trim()));
     }
     return items;
 }
@@ -135,7 +150,7 @@ CString ExpandFileDsn(const CString& connect) {
     ConnectItems rest;
     for (auto& item : given) {
         if (SameKey(item.first, u"FILEDSN")) {
-            path = item.second;
+            path = Unbraced(item.second);
             hasFileDsn = true;
         } else {
             rest.push_back(item);
@@ -170,12 +185,7 @@ namespace {
 
 // A DRIVER or DSN value as the name it stands for: out of its braces, "}}" read as "}", trimmed.
 CString NameOf(const CString& value) {
-    CString name = value;
-    if (IsBraced(value)) {
-        name = value.Mid(1, value.GetLength() - 2);
-        name.Replace(u"}}", u"}");
-    }
-    return name.Trim();
+    return Unbraced(value).Trim();
 }
 
 }  // namespace

@@ -10,6 +10,9 @@
 using ConnectItems = std::vector<std::pair<CString, CString>>;
 
 ConnectItems ParseConnectString(const CString& connect);
+// The value as it can stand in a connect string: a ";" would end it and a "{" at its start would
+// open braces that swallow the items after it, so such a value goes in braces, "}" doubled.
+CString ConnectValue(const CString& value);
 CString JoinConnectString(const ConnectItems& items);
 
 // The value of the first item with this key (keys compare as ODBC compares them, letter case
@@ -21,7 +24,8 @@ std::optional<CString> ItemValue(const ConnectItems& items, const CString& key);
 // missing or unreadable, and never creates it. A string without FILEDSN comes back unchanged.
 CString ExpandFileDsn(const CString& connect);
 
-// The items of the [ODBC] section of a file DSN's bytes (ANSI, UTF-8, or UTF-16 with a BOM).
+// The items of the [ODBC] section of a file DSN's bytes (ANSI, UTF-8, or UTF-16 with a BOM),
+// each value without one pair of quotes around it, as Windows reads the file.
 ConnectItems ParseFileDsn(const std::vector<unsigned char>& bytes);
 
 // The name of the driver the DRIVER item names, out of its braces; empty without one.

@@ -155,20 +155,34 @@ bool CDatabase::OpenEx(const CString& connect, unsigned /*options*/) {
     // A server that accepts the connection but never answers would otherwise hang the tool.
     CheckOptional(SQLSetConnectAttrW(dbc->handle, SQL_ATTR_LOGIN_TIMEOUT, Seconds(kLoginTimeoutSeconds), 0), *dbc);
 
-    std::vector<SQLWCHAR> completed(8192);
+    // A completed string longer than the first buffer is asked for again, whole: once connected,
+    // the driver tells its length. (A first buffer near the SQLSMALLINT limit is no way out:
+    // psqlODBC overflows it when it converts.)
+    std::vector<SQLWCHAR> completed(kFirstCompletedLength);
     SQLSMALLINT completedLength = 0;
-    const SQLRETURN ret = SQLDriverConnectW(
-        dbc->handle, static_cast<SQLHWND>(m_promptOwner), const_cast<SQLWCHAR*>(Wide(expanded)), SQL_NTS,
-        completed.data(), static_cast<SQLSMALLINT>(completed.size()), &completedLength, SQL_DRIVER_COMPLETE);
+    const SQLUSMALLINT completion = m_promptAllowed ? SQL_DRIVER_COMPLETE : SQL_DRIVER_NOPROMPT;
+    const auto driverConnect = [&] {
+        return SQLDriverConnectW(dbc->handle, static_cast<SQLHWND>(m_promptOwner),
+                                 const_cast<SQLWCHAR*>(Wide(expanded)), SQL_NTS, completed.data(),
+                                 static_cast<SQLSMALLINT>(completed.size()), &completedLength, completion);
+    };
+    SQLRETURN ret = driverConnect();
+    if (SQL_SUCCEEDED(ret) && completedLength >= static_cast<SQLSMALLINT>(completed.size())) {
+        SQLDisconnect(dbc->handle);
+        completed.assign(static_cast<size_t>(completedLength) + 1, 0);
+        ret = driverConnect();
+    }
     if (ret == SQL_NO_DATA)
         return false;  // the operator cancelled the driver's login prompt
     if (!SQL_SUCCEEDED(ret))
         ThrowConnectFailure(*dbc, ret, expanded);
     dbc->connected = true;
+    // A string cut short would hide the items after the cut; none is kept rather than a part.
+    const bool whole = completedLength >= 0 && completedLength < static_cast<SQLSMALLINT>(completed.size());
     CheckOptional(SQLSetConnectAttrW(dbc->handle, SQL_ATTR_CONNECTION_TIMEOUT, Seconds(kQueryTimeoutSeconds), 0), *dbc);
 
     m_singleByteText = IsOdbc2Driver(*dbc);
-    m_connect.Set(CString(reinterpret_cast<const char16_t*>(completed.data())));
+    m_connect.Set(whole ? CString(reinterpret_cast<const char16_t*>(completed.data())) : CString());
     m_env = std::move(env);
     m_dbc = std::move(dbc);
     return true;
@@ -187,6 +201,14 @@ bool CDatabase::IsOpen() const {
 
 CString CDatabase::GetConnect() const {
     return m_connect.Get().value_or(CString());
+}
+
+bool CDatabase::Reopen() {
+    const std::optional<CString> completed = m_connect.Get();
+    Close();
+    if (!completed || completed->IsEmpty())
+        ThrowDBException({{u"08001", u"The connection cannot be opened again: its connect string is not known"}});
+    return OpenEx(*completed, 0);
 }
 
 namespace {
@@ -257,7 +279,7 @@ void CDatabase::ExecuteSQL(const CString& sql) {
         m_statement = NewStatement(*m_dbc);
     const OdbcHandle& stmt = *m_statement;
     const ClosedOnExit closed{stmt};
-    Check(SQLExecDirectW(stmt.handle, const_cast<SQLWCHAR*>(Wide(sql)), SQL_NTS), stmt);
+    Check(SQLExecDirectW(stmt.handle, const_cast<SQLWCHAR*>(Wide(sql)), sql.GetLength()), stmt);
     // A server may report an error in a later result of the same statement.
     SQLRETURN more;
     while ((more = SQLMoreResults(stmt.handle)) != SQL_NO_DATA)
@@ -276,7 +298,7 @@ bool CRecordset::Open(OpenType /*type*/, const CString& sql, unsigned /*options*
     if (!m_database || !m_database->IsOpen())
         return false;
     auto stmt = NewStatement(*m_database->m_dbc);
-    Check(SQLExecDirectW(stmt->handle, const_cast<SQLWCHAR*>(Wide(sql)), SQL_NTS), *stmt);
+    Check(SQLExecDirectW(stmt->handle, const_cast<SQLWCHAR*>(Wide(sql)), sql.GetLength()), *stmt);
     m_stmt = std::move(stmt);
     Check(SQLNumResultCols(m_stmt->handle, &m_columns), *m_stmt);
     m_eof = m_columns == 0;

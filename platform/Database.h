@@ -24,6 +24,8 @@ public:
     // The window a driver's login prompt belongs to (none: the prompt has no owner); the caller
     // names it before the open.
     void SetPromptOwner(void* window) { m_promptOwner = window; }
+    // Without a prompt, a connection that would need one fails instead (an unattended run).
+    void AllowPrompt(bool allowed) { m_promptAllowed = allowed; }
     virtual void Close();
     bool IsOpen() const;
 
@@ -31,11 +33,15 @@ public:
     void ExecuteSQL(const CString& sql);
 
     // The completed connect string the connection was made with, as the driver returned it.
-    // Empty when it cannot be read back.
+    // Empty when it cannot be read back whole.
     CString GetConnect() const;
+    // Closes the connection and opens a fresh session with its completed connect string, which
+    // needs no login prompt; the string stays protected in between.
+    bool Reopen();
 
     static constexpr unsigned kLoginTimeoutSeconds = 15;
     static constexpr unsigned kQueryTimeoutSeconds = 15;
+    static constexpr size_t kFirstCompletedLength = 8192;
 
 private:
     friend class CRecordset;
@@ -45,6 +51,7 @@ private:
     ProtectedText m_connect;
     bool m_singleByteText = false;  // text is read in the driver's single-byte form
     void* m_promptOwner = nullptr;
+    bool m_promptAllowed = true;
 };
 
 // The connection to the company's SQL Server.

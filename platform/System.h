@@ -21,6 +21,8 @@ CString ModuleFileName();
 // failure (path not found, access denied) count as present.
 bool PathIsMissing(const CString& path);
 bool IsDirectory(const CString& path);
+// True only when the query finds the path: a missing folder on the way makes it false.
+bool PathExists(const CString& path);
 
 // The runtime library's file calls: 0 on success, else the error number.
 int UnlinkNarrow(const std::string& narrowPath);
@@ -33,8 +35,12 @@ int ReplaceFile(const CString& from, const CString& to);
 // error number of the first step that failed (open, write, flush or close).
 int WriteNewFile(const std::string& narrowPath, const std::vector<unsigned char>& bytes);
 
-// Copies, replacing the target. False on any failure.
-bool CopyFile(const CString& from, const CString& to);
+// Copies, replacing the target, and leaves the copy writable whatever the original was. The
+// system's reason on failure, nothing on success.
+std::optional<CString> CopyFile(const CString& from, const CString& to);
+
+// The system's text for an error number of the runtime library (errno).
+CString ErrorNumberText(int error);
 
 std::optional<std::vector<unsigned char>> ReadWholeFile(const CString& path);
 

@@ -70,12 +70,17 @@ TEST_F(SystemServices, WriteNewFileReplacesTheContentByteForByte) {
     EXPECT_EQ(sys::WriteNewFile((dir / "no-folder" / "t.dsn").string(), bytes), ENOENT);
 }
 
-TEST_F(SystemServices, CopyReplacesTheTargetAndReadingGivesTheBytes) {
+TEST_F(SystemServices, CopyReplacesTheTargetLeavesItWritableAndReadingGivesTheBytes) {
     Put(dir / "s.dsn", "source");
     Put(dir / "t.dsn", "target");
-    EXPECT_TRUE(sys::CopyFile(Text(dir / "s.dsn"), Text(dir / "t.dsn")));
+    fs::permissions(dir / "s.dsn", fs::perms::owner_read);
+    EXPECT_EQ(sys::CopyFile(Text(dir / "s.dsn"), Text(dir / "t.dsn")), std::nullopt);
     EXPECT_EQ(Get(dir / "t.dsn"), "source");
-    EXPECT_FALSE(sys::CopyFile(Text(dir / "none.dsn"), Text(dir / "u.dsn")));
+    EXPECT_NE(fs::status(dir / "t.dsn").permissions() & fs::perms::owner_write, fs::perms::none);
+    fs::permissions(dir / "s.dsn", fs::perms::owner_all);
+    const auto reason = sys::CopyFile(Text(dir / "none.dsn"), Text(dir / "u.dsn"));
+    ASSERT_TRUE(reason.has_value());
+    EXPECT_FALSE(reason->IsEmpty());
     EXPECT_FALSE(fs::exists(dir / "u.dsn"));
     const auto read = sys::ReadWholeFile(Text(dir / "s.dsn"));
     ASSERT_TRUE(read.has_value());

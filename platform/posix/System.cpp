@@ -117,6 +117,11 @@ bool IsDirectory(const CString& path) {
     return IsExistingDirectory(NativePath(path));
 }
 
+bool PathExists(const CString& path) {
+    struct stat info {};
+    return ::lstat(NativePath(path).c_str(), &info) == 0;
+}
+
 int UnlinkNarrow(const std::string& narrowPath) {
     return ::unlink(NativePath(narrowPath).c_str()) == 0 ? 0 : errno;
 }
@@ -148,9 +153,24 @@ int WriteNewFile(const std::string& narrowPath, const std::vector<unsigned char>
     return error;
 }
 
-bool CopyFile(const CString& from, const CString& to) {
+// As CopyFileW: a read-only file in the way is not replaced, whoever asks; the copy is made
+// writable afterwards, as its caller asks on Windows.
+std::optional<CString> CopyFile(const CString& from, const CString& to) {
+    const std::string target = NativePath(to);
+    struct stat info {};
+    if (::stat(target.c_str(), &info) == 0 && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        return ErrorNumberText(EACCES);
+    errno = 0;
     const auto bytes = ReadWholeFile(from);
-    return bytes && WriteNewFile(to.ToUtf8(), *bytes) == 0;
+    if (!bytes)
+        return ErrorNumberText(errno != 0 ? errno : EISDIR);
+    if (const int error = WriteNewFile(to.ToUtf8(), *bytes))
+        return ErrorNumberText(error);
+    return std::nullopt;
+}
+
+CString ErrorNumberText(int error) {
+    return CString::FromUtf8(std::strerror(error));
 }
 
 std::optional<std::vector<unsigned char>> ReadWholeFile(const CString& path) {
@@ -213,12 +233,6 @@ struct AppendFile::Impl {
     }
 };
 
-namespace {
-CString SystemText(int error) {
-    return CString::FromUtf8(std::strerror(error));
-}
-}  // namespace
-
 AppendFile::AppendFile() : m_impl(std::make_unique<Impl>()) {
 }
 AppendFile::~AppendFile() = default;
@@ -226,7 +240,7 @@ AppendFile::~AppendFile() = default;
 bool AppendFile::Open(const CString& path, CString& error) {
     const int fd = ::open(NativePath(path).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) {
-        error = SystemText(errno);
+        error = ErrorNumberText(errno);
         return false;
     }
     m_impl = std::make_unique<Impl>();
@@ -246,7 +260,7 @@ bool AppendFile::Append(const std::vector<unsigned char>& bytes, CString& error)
         if (step < 0 && errno == EINTR)
             continue;
         if (step <= 0) {
-            error = SystemText(step < 0 ? errno : EIO);
+            error = ErrorNumberText(step < 0 ? errno : EIO);
             return false;
         }
         written += static_cast<size_t>(step);

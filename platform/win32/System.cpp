@@ -103,6 +103,10 @@ bool PathIsMissing(const CString& path) {
     return GetFileAttributesW(win32::Wide(path)) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
+bool PathExists(const CString& path) {
+    return GetFileAttributesW(win32::Wide(path)) != INVALID_FILE_ATTRIBUTES;
+}
+
 bool IsDirectory(const CString& path) {
     const DWORD attributes = GetFileAttributesW(win32::Wide(path));
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -117,6 +121,16 @@ int Rename(const CString& from, const CString& to) {
 }
 
 namespace {
+
+// The system's own words for an error, in the language of the operator's Windows.
+CString SystemText(DWORD error) {
+    wchar_t text[512] = {};
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                                        text, static_cast<DWORD>(std::size(text)), nullptr);
+    if (length == 0)
+        return CString::Format(u"Systemfel %d", {static_cast<int>(error)});
+    return win32::FromWide(text, length).TrimRight();
+}
 
 // The runtime library's error number for what MoveFileExW reports, as _wrename would give it.
 int ErrnoOf(DWORD error) {
@@ -171,8 +185,19 @@ int WriteNewFile(const std::string& narrowPath, const std::vector<unsigned char>
     return firstError;
 }
 
-bool CopyFile(const CString& from, const CString& to) {
-    return CopyFileW(win32::Wide(from), win32::Wide(to), FALSE) != FALSE;
+std::optional<CString> CopyFile(const CString& from, const CString& to) {
+    if (!CopyFileW(win32::Wide(from), win32::Wide(to), FALSE))
+        return SystemText(GetLastError());
+    // CopyFileW carries the read-only attribute over; the installation's copy must stay writable.
+    const DWORD attributes = GetFileAttributesW(win32::Wide(to));
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
+        !SetFileAttributesW(win32::Wide(to), attributes & ~FILE_ATTRIBUTE_READONLY))
+        return SystemText(GetLastError());
+    return std::nullopt;
+}
+
+CString ErrorNumberText(int error) {
+    return win32::FromWide(_wcserror(error), wcslen(_wcserror(error)));
 }
 
 std::optional<std::vector<unsigned char>> ReadWholeFile(const CString& path) {
@@ -244,20 +269,6 @@ int WideToNarrow(unsigned codePage, const char16_t* text, int length, char* buff
 struct AppendFile::Impl {
     FileHandle file;
 };
-
-namespace {
-
-// The system's own words for an error, in the language of the operator's Windows.
-CString SystemText(DWORD error) {
-    wchar_t text[512] = {};
-    const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                                        text, static_cast<DWORD>(std::size(text)), nullptr);
-    if (length == 0)
-        return CString::Format(u"Systemfel %d", {static_cast<int>(error)});
-    return win32::FromWide(text, length).TrimRight();
-}
-
-}  // namespace
 
 AppendFile::AppendFile() : m_impl(std::make_unique<Impl>()) {
 }

@@ -52,6 +52,13 @@ TEST(DriverName, IsTheDriverItemsNameOutOfItsBraces) {
     EXPECT_TRUE(DriverName(u"").IsEmpty());
 }
 
+TEST(FileDsnText, OnePairOfQuotesAroundAValueIsDroppedAsWindowsReadsIt) {
+    const std::string text = "[ODBC]\r\nPWD=\"Hem;ligt\"\r\nUID='anna'\r\nAPP=\"a\"b\"\r\nDSN=\"x\r\nX=\"\"\"\"\r\n";
+    EXPECT_EQ(
+        ParseFileDsn(std::vector<unsigned char>(text.begin(), text.end())),
+        (ConnectItems{{u"PWD", u"Hem;ligt"}, {u"UID", u"anna"}, {u"APP", u"a\"b"}, {u"DSN", u"\"x"}, {u"X", u"\"\""}}));
+}
+
 TEST(FileDsnText, SingleByteFilesAreWindowsCodePage1252) {
     const std::string ansi = "[ODBC]\r\nUID=J\xF6rgen\r\nPWD=Pa\x80s\x96ord\x92s\x81\r\n";
     const ConnectItems items = ParseFileDsn(std::vector<unsigned char>(ansi.begin(), ansi.end()));
