@@ -79,7 +79,7 @@ bool CDaltrixDlg::OnInitDialog() {
 void CDaltrixDlg::AddLog(const char16_t* format, const std::vector<CString::FormatArg>& args) {
     std::vector<CString::FormatArg> values{m_msgNo++};
     values.insert(values.end(), args.begin(), args.end());
-    const CString line = CString::Format(format, values);
+    const CString line = VisibleText(CString::Format(format, values));
     // In the file before the stage that follows can fail or hang: the record outlives a crash.
     const std::optional<CString> fileLost = m_logFile.Append(line);
     // Lines go in at the end, so the list keeps writing order at any count.
@@ -90,6 +90,11 @@ void CDaltrixDlg::AddLog(const char16_t* format, const std::vector<CString::Form
     m_logList.PaintNewRows();
     if (fileLost)
         AddLog(logfmt::kCannotSaveLog, {m_logFile.Path(), *fileLost});
+}
+
+CString VisibleText(CString text) {
+    text.Replace(CString(std::u16string(1, u'\0')), u"\u2400");
+    return text;
 }
 
 void CDaltrixDlg::PrepareLoginPrompt(CDatabase& database) {

@@ -13,6 +13,14 @@
 
 #include <vector>
 
+// How a conversion run ended.
+enum class RunOutcome {
+    NotRun,                // no company was chosen
+    Stopped,               // the installation folder is as it was
+    Proven,                // repointed at a Varnik_tqsys proven equal to the old system, every file copied
+    RepointedWithRemarks,  // repointed, but with findings the operator accepted or files to copy by hand
+};
+
 class CDaltrixDlg : public CDialogEx {
 public:
     explicit CDaltrixDlg(CWnd* parent = nullptr);
@@ -44,12 +52,20 @@ public:
     [[nodiscard]] bool AnalyzeCompanyConnection();
     [[nodiscard]] bool SystemDatabaseExists();
     bool CreateSystemDatabase();
+    [[nodiscard]] bool CompleteSystemDatabase();
     bool MigrateSystemData();
     [[nodiscard]] bool VerifySystemDatabase();
+    // The conversion of the company on this row of the list; how it ended.
+    RunOutcome ConvertCompany(int row);
+    // The listed companies as the migration sends them: number, name and file DSN, trimmed.
+    std::vector<Row> ListedCompanies() const;
+    // What Varnik_tqsys, the connection's current database, holds otherwise than the old system.
+    std::vector<Finding> ReadBackFindings(const Row& oldParameters);
 
     // DSN files (dsn/)
     [[nodiscard]] bool BackupSystemDsn();
     [[nodiscard]] bool WriteSystemDsn();
+    void PutOlderBackupBack();
 
     CListCtrl m_logList;
     CListCtrl m_companyList;
@@ -67,12 +83,18 @@ public:
     CString m_driver;
     CString m_server;
     CMyDatabase m_serverDb;
-    // The company connection's Encrypt and TrustServerCertificate items, for the new system DSN.
+    // The company connection's items about encryption and certificates, for the new system DSN.
     ConnectItems m_encryptionItems;
-    // What this run's migration sent, for the verification that reads it back.
-    MigrationRecord m_migration;
+    // The company list's rows as read, top to bottom, each value whole (zero padding dropped).
+    std::vector<Row> m_companies;
+    // The old parameter row this run's migration sent, for the verification that reads it back.
+    Row m_oldParameters;
+    // True when the operator chose to go on although the read-back found differences.
+    bool m_findingsAccepted = false;
     // True once this run has moved the product's tqsys.dsn aside, so a failed write puts it back.
     bool m_systemDsnMovedAside = false;
+    // Where this run kept an older tqsys.bak, so a run that stops puts it back.
+    CString m_olderBackup;
     // Every log line is also kept in Daltrix.log beside the program.
     CLogFile m_logFile;
 
@@ -84,5 +106,8 @@ private:
     void CopySelectedLogLines();
 };
 
-// Copies the company DSN files of `sourceDir` into `targetDir`; false when a copy failed.
-bool CopyCompanyDsnFiles(CString sourceDir, CString targetDir);
+// The connect string of a company's file DSN beside the tool: "FILEDSN=<exeDir>tq%04d.dsn;".
+CString CompanyConnectString(const CString& exeDir, const CString& companyNo);
+
+// The text as a list control shows it whole: it would cut it at a zero character, shown as U+2400.
+CString VisibleText(CString text);

@@ -29,8 +29,14 @@ inline constexpr const char16_t* kVerified =
     u"%03d Kontrollerat: alla %d företag och parameterraden finns i Varnik_tqsys";
 inline constexpr const char16_t* kCompanyMissing = u"%03d Företag %s saknas i Varnik_tqsys";
 inline constexpr const char16_t* kCompanyDiffers = u"%03d Företag %s har andra värden i Varnik_tqsys: %s";
+inline constexpr const char16_t* kCompanyListedTwice =
+    u"%03d Företagsnummer %s finns %d gånger i den gamla företagslistan";
+inline constexpr const char16_t* kCompanyStoredTwice = u"%03d Företag %s finns %d gånger i Varnik_tqsys";
+inline constexpr const char16_t* kCompanyNotListed =
+    u"%03d Företag %s finns i Varnik_tqsys men inte i den gamla företagslistan";
 inline constexpr const char16_t* kParametersMissing = u"%03d Parameterraden saknas i Varnik_tqsys";
 inline constexpr const char16_t* kParametersDiffer = u"%03d Parameterraden har andra värden i Varnik_tqsys: %s";
+inline constexpr const char16_t* kParameterRowsStored = u"%03d Varnik_tqsys har %d parameterrader men ska ha en";
 inline constexpr const char16_t* kCannotVerify = u"%03d Kunde inte kontrollera Varnik_tqsys: %s";
 inline constexpr const char16_t* kConversionStopped = u"%03d Konverteringen avbröts. Inga filer i %s har ändrats.";
 inline constexpr const char16_t* kGoingOnIncomplete = u"%03d Fortsätter trots att Varnik_tqsys inte är komplett";
@@ -38,6 +44,10 @@ inline constexpr const char16_t* kDsnCreated = u"%03d DSN skapad för systemdata
 inline constexpr const char16_t* kConversionDone = u"%03d Konverteringen av systemdatabasen klar";
 inline constexpr const char16_t* kCopyingCompanyDsns = u"%03d Kopierar över alla tqxxxx.dsn filer";
 inline constexpr const char16_t* kAllDone = u"%03d Klart! Klicka Avsluta";
+inline constexpr const char16_t* kCompanyDsnKept =
+    u"%03d Info: %s i installationsmappen skilde sig från verktygets och sparas som %s";
+inline constexpr const char16_t* kCannotCopy = u"%03d Kunde inte kopiera %s: %s";
+inline constexpr const char16_t* kDoneCopyByHand = u"%03d Klart, men kopiera dessa filer för hand till %s: %s";
 inline constexpr const char16_t* kCannotOpenDbWithError = u"%03d Kunde inte öppna databasen: %s";
 inline constexpr const char16_t* kCannotOpenDb = u"%03d Kunde inte öppna databasen";
 inline constexpr const char16_t* kNoConnection = u"%03d Ingen anslutning till databasen";
@@ -47,6 +57,10 @@ inline constexpr const char16_t* kDatabaseMissing =
 inline constexpr const char16_t* kCreatingDatabase = u"%03d Skapar databasen Varnik_tqsys";
 inline constexpr const char16_t* kDatabaseCreated = u"%03d Databasen, Varnik_tqsys skapad";
 inline constexpr const char16_t* kCannotCreateDatabase = u"%03d Kunde inte skapa databasen: %s";
+inline constexpr const char16_t* kCompletingDatabase = u"%03d Varnik_tqsys skapades inte färdigt och kompletteras";
+inline constexpr const char16_t* kCompletionStatement = u"%03d Kompletterar Varnik_tqsys: %s";
+inline constexpr const char16_t* kDatabaseCompleted = u"%03d Varnik_tqsys kompletterad";
+inline constexpr const char16_t* kCannotCompleteDatabase = u"%03d Kunde inte komplettera Varnik_tqsys: %s";
 inline constexpr const char16_t* kUpdatingSystemDb =
     u"%03d Uppdaterar Varnik_tqsys. Om företag redan finns i listan så skrivs ett felmeddelande för dessa";
 inline constexpr const char16_t* kCannotInsertCompany = u"%03d Kunde inte uppdatera företagslistan: %s, %s, %s %s";
@@ -57,7 +71,12 @@ inline constexpr const char16_t* kRenamingSystemDsn = u"%03d Byter namn på tqsy
 inline constexpr const char16_t* kNoBackupFile = u"%03d Info: Fanns ingen backuppfil för tqsys.dsn. Helt OK";
 inline constexpr const char16_t* kNoInstalledSystemDsn = u"%03d Info: Finns ingen tqsys.dsn för 64-bitars. Helt OK";
 inline constexpr const char16_t* kRenamingToBackup = u"%03d Info: Byter namn på tqsys.dsn till tqsys.bak";
-inline constexpr const char16_t* kBackupKept = u"%03d Info: tqsys.dsn pekar redan på Varnik_tqsys, tqsys.bak behålls";
+inline constexpr const char16_t* kBackupKept =
+    u"%03d Info: tqsys.dsn är skriven av Daltrix och skrivs om, tqsys.bak behålls";
+inline constexpr const char16_t* kOwnSystemDsnReplaced =
+    u"%03d Info: tqsys.dsn är skriven av Daltrix och skrivs om, det finns ingen tqsys.bak";
+inline constexpr const char16_t* kOlderBackupKept = u"%03d Info: Den äldre tqsys.bak sparas som %s";
+inline constexpr const char16_t* kOlderBackupBack = u"%03d Info: %s heter åter tqsys.bak";
 inline constexpr const char16_t* kCannotRename = u"%03d Kunde inte byta namn på %s %d";
 inline constexpr const char16_t* kCreatingSystemDsn = u"%03d Skapar ny tqsys.dsn";
 inline constexpr const char16_t* kRestoringSystemDsn = u"%03d Återställer tqsys.dsn från tqsys.bak";

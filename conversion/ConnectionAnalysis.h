@@ -9,8 +9,8 @@ struct ConnectionFacts {
     int driverKind = 0;  // 0 not recognised, 2 a SQL Server driver
     CString driver;
     CString server;
-    // The connection's Encrypt and TrustServerCertificate items, as it names them: without them
-    // ODBC Driver 18 refuses a server whose certificate it cannot check.
+    // The connection's items about encryption and the server's certificate, as it names them:
+    // without them ODBC Driver 18 refuses a server whose certificate it cannot check.
     ConnectItems encryptionItems;
 };
 
@@ -21,6 +21,10 @@ inline constexpr const char16_t* kUnknownServer = u"Okänd";
 // letter case, and a password item is one item however its braced value reads, so no fact is
 // ever taken from inside a password.
 ConnectionFacts ReadConnectionFacts(const CString& completedConnect);
+
+// The items about encryption and the server's certificate (Encrypt, TrustServerCertificate,
+// HostNameInCertificate, ServerCertificate) that the new system DSN carries over.
+bool IsEncryptionKey(const CString& key);
 
 // True when a system DSN with this driver and server can reach a server.
 bool NamesKnownServer(const CString& driver, const CString& server);

@@ -13,11 +13,15 @@ bool IsYes(const CString& value) {
     return trimmed.CompareNoCase(u"YES") == 0 || trimmed.CompareNoCase(u"TRUE") == 0;
 }
 
-bool IsEncryptionKey(const CString& key) {
-    return key.CompareNoCase(u"Encrypt") == 0 || key.CompareNoCase(u"TrustServerCertificate") == 0;
-}
-
 }  // namespace
+
+bool IsEncryptionKey(const CString& key) {
+    for (const char16_t* carried :
+         {u"Encrypt", u"TrustServerCertificate", u"HostNameInCertificate", u"ServerCertificate"})
+        if (key.CompareNoCase(carried) == 0)
+            return true;
+    return false;
+}
 
 ConnectionFacts ReadConnectionFacts(const CString& completedConnect) {
     const ConnectItems items = ParseConnectString(completedConnect);

@@ -4,8 +4,6 @@
 #include "app/DaltrixDlg.h"
 #include "app/LogFormats.h"
 
-#include "platform/QueryRows.h"
-
 namespace {
 
 constexpr const char16_t* kNoValidNumber = u"Företaget saknar ett giltigt nummer";
@@ -19,12 +17,15 @@ CString SqlLiteral(const std::optional<CString>& value) {
     return CString(u"'") + escaped + u"'";
 }
 
-// Why the row's values cannot go in as they are, column by column; nothing when all fit.
+// Why the row's values cannot go in whole, column by column, against the columns the server
+// has; nothing when all fit.
 template <size_t N>
-std::optional<CString> RowRefusal(const std::array<SystemColumn, N>& columns, const Row& values) {
+std::optional<CString> RowRefusal(const std::array<SystemColumn, N>& columns, const SystemLayout::Table& table,
+                                  const Row& values) {
     for (size_t column = 0; column < N; ++column)
         if (values[column])
-            if (auto refusal = ValueRefusal(columns[column], *values[column]))
+            if (auto refusal =
+                    ValueRefusal(columns[column], *values[column], SystemLayout::Room(table, columns[column])))
                 return refusal;
     return std::nullopt;
 }
@@ -39,20 +40,18 @@ std::optional<CString> Insert(CDatabase& db, const CString& insert) {
     return std::nullopt;
 }
 
-std::optional<CString> InsertCompany(CDatabase& db, const SentCompany& company) {
+std::optional<CString> InsertCompany(CDatabase& db, const SystemLayout::Table& table, const Row& company) {
     // An empty number would be stored as 0 and a wrong one refused by the server: neither names it.
-    if (!WholeNumber(company.number))
+    if (!WholeNumber(company[0].value_or(CString())))
         return CString(kNoValidNumber);
-    const Row values{company.number, company.name, company.fileDsn};
-    if (auto refusal = RowRefusal(kCompanyColumns, values))
+    if (auto refusal = RowRefusal(kCompanyColumns, table, company))
         return refusal;
-    return Insert(db,
-                  CString::Format(u"INSERT INTO TQ_FORETAG (Nummer, Namn, FileDSN) VALUES(%s,%s,%s)",
-                                  {SqlLiteral(company.number), SqlLiteral(company.name), SqlLiteral(company.fileDsn)}));
+    return Insert(db, CString::Format(u"INSERT INTO TQ_FORETAG (Nummer, Namn, FileDSN) VALUES(%s,%s,%s)",
+                                      {SqlLiteral(company[0]), SqlLiteral(company[1]), SqlLiteral(company[2])}));
 }
 
-std::optional<CString> InsertParameters(CDatabase& db, const Row& values) {
-    if (auto refusal = RowRefusal(kParameterColumns, values))
+std::optional<CString> InsertParameters(CDatabase& db, const SystemLayout::Table& table, const Row& values) {
+    if (auto refusal = RowRefusal(kParameterColumns, table, values))
         return refusal;
     std::vector<CString::FormatArg> literals;
     for (const auto& value : values)
@@ -63,44 +62,48 @@ std::optional<CString> InsertParameters(CDatabase& db, const Row& values) {
                                       literals));
 }
 
-// The old system's first parameter row; eleven empty texts when it has none, a NULL field as NULL.
-Row ReadOldParameters(CDatabase& db) {
-    std::vector<Row> rows = QueryRows(db, kSelectParameters);
-    return rows.empty() ? Row(kParameterColumns.size(), CString()) : std::move(rows.front());
-}
-
-CString TrimmedCell(const CListCtrl& list, int row, int column) {
-    return list.GetItemText(row, column).Trim();
-}
-
 }  // namespace
 
+Row ReadOldParameters(CDatabase& oldSystem) {
+    std::vector<Row> rows = QueryRows(oldSystem, kSelectParameters);
+    if (rows.empty())
+        return Row(kParameterColumns.size(), CString());
+    for (auto& value : rows.front())
+        if (value)
+            value = WithoutZeroPadding(*value);
+    return std::move(rows.front());
+}
+
+std::vector<Row> CDaltrixDlg::ListedCompanies() const {
+    std::vector<Row> companies;
+    for (const Row& listed : m_companies) {
+        Row& company = companies.emplace_back();
+        for (const auto& value : listed)
+            company.push_back(CString(value.value_or(CString())).Trim());
+        company.resize(kCompanyColumns.size(), CString());
+    }
+    return companies;
+}
+
 bool CDaltrixDlg::MigrateSystemData() {
-    m_migration = {};
     bool result = true;
     AddLog(logfmt::kUpdatingSystemDb);
     m_serverDb.ExecuteSQL(u"USE [Varnik_tqsys]");
+    const SystemLayout layout = ReadSystemLayout(m_serverDb);
 
-    for (int row = 0; row < m_companyList.GetItemCount(); ++row) {
-        SentCompany& company = m_migration.companies.emplace_back(SentCompany{TrimmedCell(m_companyList, row, 0),
-                                                                              TrimmedCell(m_companyList, row, 1),
-                                                                              TrimmedCell(m_companyList, row, 2)});
-        if (const auto failure = InsertCompany(m_serverDb, company)) {
-            AddLog(logfmt::kCannotInsertCompany, {company.number, company.name, company.fileDsn, *failure});
+    for (const Row& company : ListedCompanies()) {
+        if (const auto failure = InsertCompany(m_serverDb, layout.companies, company)) {
+            AddLog(logfmt::kCannotInsertCompany, {*company[0], *company[1], *company[2], *failure});
             result = false;
-        } else {
-            company.inserted = true;
         }
     }
 
     AddLog(logfmt::kUpdatingParameters);
-    SentParameters& parameters = m_migration.parameters;
-    parameters.values = ReadOldParameters(m_sysDb);
-    if (const auto failure = InsertParameters(m_serverDb, parameters.values)) {
-        AddLog(logfmt::kCannotInsertParameters, {*failure});
+    m_oldParameters = ReadOldParameters(m_sysDb);
+    if (const auto failure = InsertParameters(m_serverDb, layout.parameters, m_oldParameters)) {
+        AddLog(logfmt::kCannotInsertParameters, {WithoutSecrets(*failure, m_oldParameters)});
         result = false;
     } else {
-        parameters.inserted = true;
         AddLog(logfmt::kParametersUpdated);
     }
     return result;

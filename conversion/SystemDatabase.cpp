@@ -1,4 +1,7 @@
-// Finds Varnik_tqsys on the company's server, or creates it with its two tables and indexes.
+// Finds Varnik_tqsys on the company's server, creates it with its two tables and indexes, or
+// completes one whose creation broke off.
+#include "SystemTables.h"
+
 #include "app/DaltrixDlg.h"
 #include "app/LogFormats.h"
 
@@ -6,15 +9,10 @@ namespace {
 
 // Sent one by one and outside a transaction: what succeeded before a failure stays.
 constexpr const char16_t* kCreateStatements[] = {
-    u"USE [master]",
-    u"CREATE DATABASE [Varnik_tqsys] COLLATE Finnish_Swedish_CI_AS",
-    u"USE [Varnik_tqsys]",
-    u"CREATE TABLE TQ_FORETAG(Nummer int NULL, Namn char(128) NULL, FileDSN char(255) NULL)",
-    u"CREATE UNIQUE NONCLUSTERED INDEX[PrimaryKey] ON TQ_FORETAG(Nummer ASC)",
-    u"CREATE TABLE TQ_PARAMETRAR(Licensnr int NULL, Licensagare char(255) NULL, Max_lontagare int NULL, "
-    u"Max_foretag int NULL, Kontrollsumma int NULL, Nyckel char(64), Major int NULL, Minor int NULL, "
-    u"Sokvag char(255) NULL, Password char(64) NULL, MultiplaPerioder int NULL)",
-    u"CREATE UNIQUE NONCLUSTERED INDEX[PrimaryKey] ON TQ_PARAMETRAR(Licensnr ASC)",
+    u"USE [master]",       u"CREATE DATABASE [Varnik_tqsys] COLLATE Finnish_Swedish_CI_AS",
+    u"USE [Varnik_tqsys]", kCreateCompanyTable,
+    kCreateCompanyIndex,   kCreateParameterTable,
+    kCreateParameterIndex,
 };
 
 }  // namespace
@@ -45,6 +43,30 @@ bool CDaltrixDlg::CreateSystemDatabase() {
         return true;
     } catch (const CDBException& e) {
         AddLog(logfmt::kCannotCreateDatabase, {e.m_strError});
+        return false;
+    }
+}
+
+// A Varnik_tqsys that a run left half-made lacks a table or an index: rows inserted into it
+// would not be kept unique, so it is completed first, or nothing is inserted.
+bool CDaltrixDlg::CompleteSystemDatabase() {
+    try {
+        m_serverDb.ExecuteSQL(u"USE [Varnik_tqsys]");
+        CString blocked;
+        const auto missing = MissingCreationStatements(ReadSystemLayout(m_serverDb), blocked);
+        if (!blocked.IsEmpty())
+            ThrowDBException({{u"42000", blocked}});
+        if (missing.empty())
+            return true;
+        AddLog(logfmt::kCompletingDatabase);
+        for (const char16_t* statement : missing) {
+            AddLog(logfmt::kCompletionStatement, {CString(statement)});
+            m_serverDb.ExecuteSQL(statement);
+        }
+        AddLog(logfmt::kDatabaseCompleted);
+        return true;
+    } catch (const CDBException& e) {
+        AddLog(logfmt::kCannotCompleteDatabase, {e.m_strError});
         return false;
     }
 }

@@ -6,10 +6,87 @@
 
 namespace {
 
+constexpr const char16_t* kZeroInside = u"%s innehåller ett nolltecken, som skulle kapa värdet";
 constexpr const char16_t* kNotIn1252 = u"Tecknet %s finns inte i teckentabell 1252 och kan inte lagras";
+constexpr const char16_t* kSecretNotIn1252 =
+    u"%s har ett tecken som inte finns i teckentabell 1252 och kan inte lagras";
 constexpr const char16_t* kTooLong = u"%s har %d tecken men kolumnen rymmer %d";
+constexpr const char16_t* kMask = u"********";
+
+CString Upper(const CString& text) {
+    return CString(text).MakeUpper();
+}
+
+SystemLayout::Table* TableNamed(SystemLayout& layout, const CString& name) {
+    if (Upper(name) == CString(kCompanyTable))
+        return &layout.companies;
+    if (Upper(name) == CString(kParameterTable))
+        return &layout.parameters;
+    return nullptr;
+}
+
+std::optional<bool> UniqueIndex(CDatabase& database, const char16_t* table) {
+    const auto rows = QueryRows(
+        database,
+        CString::Format(u"select is_unique from sys.indexes where name = 'PrimaryKey' and object_id = OBJECT_ID('%s')",
+                        {CString(table)}));
+    if (rows.empty() || rows.front().empty())
+        return std::nullopt;
+    return rows.front()[0].value_or(CString()) == CString(u"1");
+}
+
+// The statements a table and its index need; `blocked` names an index that is there but not unique.
+void AddMissing(const SystemLayout::Table& table, const char16_t* name, const char16_t* createTable,
+                const char16_t* createIndex, std::vector<const char16_t*>& statements, CString& blocked) {
+    if (!table.present)
+        statements.push_back(createTable);
+    if (!table.uniqueIndex)
+        statements.push_back(createIndex);
+    else if (!*table.uniqueIndex && blocked.IsEmpty())
+        blocked = CString::Format(u"indexet PrimaryKey på %s är inte unikt", {CString(name)});
+}
+
+// The longest start of the secret that stands in the text at `at`.
+int SecretPrefixAt(const CString& text, int at, const CString& secret) {
+    int length = 0;
+    while (length < secret.GetLength() && at + length < text.GetLength() && text[at + length] == secret[length])
+        ++length;
+    return length;
+}
 
 }  // namespace
+
+int SystemLayout::Room(const Table& table, const SystemColumn& column) {
+    const auto found = table.room.find(Upper(column.name).Str());
+    return found == table.room.end() ? column.room : found->second;
+}
+
+SystemLayout ReadSystemLayout(CDatabase& database) {
+    SystemLayout layout;
+    const auto columns = QueryRows(database,
+                                   u"select TABLE_NAME, COLUMN_NAME, CHARACTER_MAXIMUM_LENGTH from "
+                                   u"INFORMATION_SCHEMA.COLUMNS where TABLE_NAME in ('TQ_FORETAG', "
+                                   u"'TQ_PARAMETRAR')");
+    for (const Row& column : columns) {
+        SystemLayout::Table* table = column.size() == 3 ? TableNamed(layout, column[0].value_or(CString())) : nullptr;
+        if (!table)
+            continue;
+        table->present = true;
+        // A (max) column reads -1: it holds any value.
+        if (const auto room = column[2] ? WholeNumber(*column[2]) : std::nullopt)
+            table->room[Upper(column[1].value_or(CString())).Str()] = *room < 0 ? INT_MAX : *room;
+    }
+    layout.companies.uniqueIndex = UniqueIndex(database, kCompanyTable);
+    layout.parameters.uniqueIndex = UniqueIndex(database, kParameterTable);
+    return layout;
+}
+
+std::vector<const char16_t*> MissingCreationStatements(const SystemLayout& layout, CString& blocked) {
+    std::vector<const char16_t*> statements;
+    AddMissing(layout.companies, kCompanyTable, kCreateCompanyTable, kCreateCompanyIndex, statements, blocked);
+    AddMissing(layout.parameters, kParameterTable, kCreateParameterTable, kCreateParameterIndex, statements, blocked);
+    return statements;
+}
 
 std::optional<int> WholeNumber(const CString& text) {
     const CString trimmed = CString(text).Trim();
@@ -44,11 +121,47 @@ CString WithoutTrailingBlanks(const CString& text) {
     return text.Left(end);
 }
 
-std::optional<CString> ValueRefusal(const SystemColumn& column, const CString& value) {
+CString WithoutZeroPadding(const CString& text) {
+    int end = text.GetLength();
+    bool zero = false;
+    for (; end > 0 && (text[end - 1] == u'\0' || text[end - 1] == u' '); --end)
+        zero = zero || text[end - 1] == u'\0';
+    return zero ? text.Left(end) : text;
+}
+
+std::optional<CString> ValueRefusal(const SystemColumn& column, const CString& value, int room) {
+    const CString name(column.name);
+    if (value.Find(u'\0') >= 0)
+        return CString::Format(kZeroInside, {name});
     if (const auto codePoint = FirstCharacterOutside1252(value))
-        return CString::Format(kNotIn1252, {CodePointName(*codePoint)});
+        return column.secret ? CString::Format(kSecretNotIn1252, {name})
+                             : CString::Format(kNotIn1252, {CodePointName(*codePoint)});
     const int length = WithoutTrailingBlanks(value).GetLength();
-    if (!column.IsInt() && length > column.room)
-        return CString::Format(kTooLong, {CString(column.name), length, column.room});
+    if (!column.IsInt() && length > room)
+        return CString::Format(kTooLong, {name, length, room});
     return std::nullopt;
+}
+
+std::optional<CString> ValueRefusal(const SystemColumn& column, const CString& value) {
+    return ValueRefusal(column, value, column.room);
+}
+
+// A server quotes a value it refuses, or the part of it that fits a column (error 2628): each
+// whole secret goes, and so does each quoted start of one, quotes inside the secret included.
+CString WithoutSecrets(CString text, const Row& parameters) {
+    for (size_t column = 0; column < kParameterColumns.size() && column < parameters.size(); ++column) {
+        const CString secret = WithoutTrailingBlanks(parameters[column].value_or(CString()));
+        if (!kParameterColumns[column].secret || secret.IsEmpty())
+            continue;
+        text.Replace(secret, kMask);
+        for (int quote = text.Find(u'\''); quote >= 0; quote = text.Find(u'\'', quote + 1)) {
+            const int length = SecretPrefixAt(text, quote + 1, secret);
+            const int end = quote + 1 + length;
+            if (length > 0 && end < text.GetLength() && text[end] == u'\'') {
+                text = text.Left(quote + 1) + kMask + text.Mid(end);
+                quote += 1 + CString(kMask).GetLength();  // on the closing quote
+            }
+        }
+    }
+    return text;
 }

@@ -7,14 +7,16 @@
 #include "app/DaltrixDlg.h"
 #include "app/LogFormats.h"
 
+#include <map>
 #include <span>
-#include <unordered_map>
+#include <utility>
 
 namespace {
 
 constexpr const char16_t* kIncompleteQuestion =
-    u"Varnik_tqsys saknar uppgifter som finns i den gamla systemdatabasen (se loggen).\n\nOm du fortsätter pekas "
-    u"Varnik Lön om till Varnik_tqsys ändå, och det som saknas måste läggas in för hand.\n\nVill du fortsätta?";
+    u"Varnik_tqsys saknar uppgifter eller har andra värden än den gamla systemdatabasen (se loggen).\n\nOm du "
+    u"fortsätter pekas Varnik Lön om till Varnik_tqsys ändå, och det som skiljer måste rättas för hand.\n\nVill du "
+    u"fortsätta?";
 
 std::optional<CString> Field(const Row& row, size_t column) {
     return column < row.size() ? row[column] : std::nullopt;
@@ -36,56 +38,74 @@ CString Shown(const std::optional<CString>& value) {
     return value ? CString(u"'") + WithoutTrailingBlanks(*value) + u"'" : CString(u"NULL");
 }
 
-// "Namn: skickat 'x', lagrat 'y'" for each column that differs, joined by "; ".
-CString Differences(std::span<const SystemColumn> columns, const Row& sent, const Row& stored) {
+// "Namn: gamla systemet 'x', Varnik_tqsys 'y'" for each column that differs, joined by "; "; a secret column
+// only says that its values differ.
+CString Differences(std::span<const SystemColumn> columns, const Row& old, const Row& stored) {
     CString text;
     for (size_t column = 0; column < columns.size(); ++column) {
-        const auto sentValue = Field(sent, column);
+        const auto oldValue = Field(old, column);
         const auto storedValue = Field(stored, column);
-        if (SameValue(columns[column], sentValue, storedValue))
+        if (SameValue(columns[column], oldValue, storedValue))
             continue;
         if (!text.IsEmpty())
             text += u"; ";
-        text += CString::Format(u"%s: skickat %s, lagrat %s",
-                                {CString(columns[column].name), Shown(sentValue), Shown(storedValue)});
+        const CString name(columns[column].name);
+        text += columns[column].secret ? CString::Format(u"%s: värdena skiljer sig (visas inte)", {name})
+                                       : CString::Format(u"%s: gamla systemet %s, Varnik_tqsys %s",
+                                                         {name, Shown(oldValue), Shown(storedValue)});
     }
     return text;
 }
 
-void CompareCompanies(const std::vector<SentCompany>& sent, const std::vector<Row>& stored,
-                      std::vector<Finding>& findings) {
-    std::unordered_map<int, const Row*> byNumber;
-    for (const Row& row : stored)
-        if (const auto number = Field(row, 0))
-            if (const auto value = WholeNumber(*number))
-                byNumber.emplace(*value, &row);
+// The number a stored company row has: its int column's value, or nothing for NULL.
+std::optional<int> StoredNumber(const Row& row) {
+    const auto number = Field(row, 0);
+    return number ? IntColumnValue(*number) : std::nullopt;
+}
 
-    for (const SentCompany& company : sent) {
-        const auto number = WholeNumber(company.number);
+void CompareCompanies(const std::vector<Row>& old, const std::vector<Row>& stored, std::vector<Finding>& findings) {
+    std::map<int, int> listed;
+    for (const Row& company : old)
+        if (const auto number = WholeNumber(Field(company, 0).value_or(CString())))
+            ++listed[*number];
+    std::map<int, std::vector<const Row*>> byNumber;
+    for (const Row& row : stored)
+        if (const auto number = StoredNumber(row))
+            byNumber[*number].push_back(&row);
+
+    std::map<int, bool> listedReported;
+    std::map<int, bool> storedReported;
+    for (const Row& company : old) {
+        const CString text = Field(company, 0).value_or(CString());
+        const auto number = WholeNumber(text);
         const auto found = number ? byNumber.find(*number) : byNumber.end();
+        if (number && listed[*number] > 1 && !std::exchange(listedReported[*number], true))
+            findings.push_back({logfmt::kCompanyListedTwice, {text, listed[*number]}});
         if (found == byNumber.end()) {
-            findings.push_back({logfmt::kCompanyMissing, {company.number}});
+            findings.push_back({logfmt::kCompanyMissing, {text}});
             continue;
         }
-        if (!company.inserted)
-            continue;
-        const CString differences =
-            Differences(kCompanyColumns, {company.number, company.name, company.fileDsn}, *found->second);
+        if (found->second.size() > 1 && !std::exchange(storedReported[*number], true))
+            findings.push_back({logfmt::kCompanyStoredTwice, {text, static_cast<int>(found->second.size())}});
+        const CString differences = Differences(kCompanyColumns, company, *found->second.front());
         if (!differences.IsEmpty())
-            findings.push_back({logfmt::kCompanyDiffers, {company.number, differences}});
+            findings.push_back({logfmt::kCompanyDiffers, {text, differences}});
+    }
+    for (const Row& row : stored) {
+        const auto number = StoredNumber(row);
+        if (!number || !listed.contains(*number))
+            findings.push_back({logfmt::kCompanyNotListed, {Field(row, 0).value_or(CString(u"NULL"))}});
     }
 }
 
-void CompareParameters(const SentParameters& sent, const std::vector<Row>& stored, std::vector<Finding>& findings) {
+void CompareParameters(const Row& old, const std::vector<Row>& stored, std::vector<Finding>& findings) {
+    if (stored.size() > 1)
+        findings.push_back({logfmt::kParameterRowsStored, {static_cast<int>(stored.size())}});
     const SystemColumn& licensnr = kParameterColumns[kLicensnrColumn];
-    const auto sentLicensnr = Field(sent.values, kLicensnrColumn);
     for (const Row& row : stored) {
-        if (!SameValue(licensnr, sentLicensnr, Field(row, kLicensnrColumn)))
+        if (!SameValue(licensnr, Field(old, kLicensnrColumn), Field(row, kLicensnrColumn)))
             continue;
-        // A row that was refused because one with its licence number is there leaves that one.
-        if (!sent.inserted)
-            return;
-        const CString differences = Differences(kParameterColumns, sent.values, row);
+        const CString differences = Differences(kParameterColumns, old, row);
         if (!differences.IsEmpty())
             findings.push_back({logfmt::kParametersDiffer, {differences}});
         return;
@@ -93,42 +113,40 @@ void CompareParameters(const SentParameters& sent, const std::vector<Row>& store
     findings.push_back({logfmt::kParametersMissing, {}});
 }
 
-// A session of its own sees what the product will see: only what the server has kept. It also
-// reads back after a migration whose connection broke. The completed connect string of the
-// migration's connection needs no login prompt.
-void ReopenInSystemDatabase(CDatabase& server) {
-    const CString connect = server.GetConnect();
-    server.Close();
-    if (!server.OpenEx(connect, 0))
-        ThrowDBException({{u"08001", u"inloggningen avbröts"}});
-    server.ExecuteSQL(u"USE [Varnik_tqsys]");
-}
-
 }  // namespace
 
-std::vector<Finding> FindDifferences(const MigrationRecord& sent, const std::vector<Row>& companies,
-                                     const std::vector<Row>& parameters) {
+std::vector<Finding> FindDifferences(const std::vector<Row>& oldCompanies, const Row& oldParameters,
+                                     const std::vector<Row>& storedCompanies,
+                                     const std::vector<Row>& storedParameters) {
     std::vector<Finding> findings;
-    CompareCompanies(sent.companies, companies, findings);
-    CompareParameters(sent.parameters, parameters, findings);
+    CompareCompanies(oldCompanies, storedCompanies, findings);
+    CompareParameters(oldParameters, storedParameters, findings);
     return findings;
+}
+
+std::vector<Finding> CDaltrixDlg::ReadBackFindings(const Row& oldParameters) {
+    // One query a table.
+    const std::vector<Row> companies = QueryRows(m_serverDb, kReadBackCompanies);
+    const std::vector<Row> parameters = QueryRows(m_serverDb, kSelectParameters);
+    return FindDifferences(ListedCompanies(), oldParameters, companies, parameters);
 }
 
 bool CDaltrixDlg::VerifySystemDatabase() {
     std::vector<Finding> findings;
     try {
-        ReopenInSystemDatabase(m_serverDb);
-        // One query a table.
-        const std::vector<Row> companies = QueryRows(m_serverDb, kReadBackCompanies);
-        const std::vector<Row> parameters = QueryRows(m_serverDb, kSelectParameters);
-        findings = FindDifferences(m_migration, companies, parameters);
+        // A session of its own sees what the product will see: only what the server has kept. It
+        // also reads back after a migration whose connection broke.
+        if (!m_serverDb.Reopen())
+            ThrowDBException({{u"08001", u"inloggningen avbröts"}});
+        m_serverDb.ExecuteSQL(u"USE [Varnik_tqsys]");
+        findings = ReadBackFindings(m_oldParameters);
     } catch (const CDBException& e) {
         AddLog(logfmt::kCannotVerify, {e.m_strError});
         AddLog(logfmt::kConversionStopped, {m_installDir});
         return false;
     }
     if (findings.empty()) {
-        AddLog(logfmt::kVerified, {static_cast<int>(m_migration.companies.size())});
+        AddLog(logfmt::kVerified, {static_cast<int>(m_companies.size())});
         return true;
     }
     for (const Finding& finding : findings)
@@ -138,5 +156,6 @@ bool CDaltrixDlg::VerifySystemDatabase() {
         return false;
     }
     AddLog(logfmt::kGoingOnIncomplete);
+    m_findingsAccepted = true;
     return true;
 }

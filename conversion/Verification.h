@@ -1,33 +1,20 @@
-// Reading Varnik_tqsys back: what the migration sent, set against what the server stores.
+// Reading Varnik_tqsys back: the old system, set against what the server stores.
 #pragma once
 
 #include "platform/QueryRows.h"
 
-// What the migration sent in one run, kept for the verification that follows it.
-struct SentCompany {
-    CString number;
-    CString name;
-    CString fileDsn;
-    bool inserted = false;
-};
-struct SentParameters {
-    Row values;  // in the SELECT's column order
-    bool inserted = false;
-};
-struct MigrationRecord {
-    std::vector<SentCompany> companies;
-    SentParameters parameters;
-};
-
-// One log line telling what Varnik_tqsys lacks or holds otherwise than sent.
+// One log line telling what Varnik_tqsys lacks or holds otherwise than the old system.
 struct Finding {
     const char16_t* format;
     std::vector<CString::FormatArg> args;
 };
 
-// Every company of the run must be stored by its number, and those the run inserted with the
-// values sent; the parameter row must be stored by its licence number, and with the values sent
-// when the run inserted it. Trailing blanks are ignored, NULL equals NULL only, and int columns
-// compare as numbers. The stored rows are those of TQ_FORETAG and TQ_PARAMETRAR.
-std::vector<Finding> FindDifferences(const MigrationRecord& sent, const std::vector<Row>& companies,
-                                     const std::vector<Row>& parameters);
+// The old system's companies (number, name, file DSN, as the migration sends them) and its
+// parameter row (in the SELECT's column order), set against the rows of TQ_FORETAG and
+// TQ_PARAMETRAR. Every company is compared value by value with the row of its number, and the
+// parameter row with the row of its licence number; a number the old list or Varnik_tqsys holds
+// more than once, a company Varnik_tqsys holds beyond the list and a second parameter row are
+// findings too. Trailing blanks are ignored, NULL equals NULL only, int columns compare as
+// numbers. The values of the secret columns are never shown.
+std::vector<Finding> FindDifferences(const std::vector<Row>& oldCompanies, const Row& oldParameters,
+                                     const std::vector<Row>& storedCompanies, const std::vector<Row>& storedParameters);

@@ -2,14 +2,19 @@
 #include "app/DaltrixDlg.h"
 #include "app/LogFormats.h"
 
+#include "conversion/SystemTables.h"
+
 #include "platform/QueryRows.h"
+
+#include <algorithm>
 
 bool CDaltrixDlg::LoadCompanyList() {
     // A second "Starta" starts over: a fresh connection and a list that holds each company once.
     m_sysDb.Close();
     m_companyList.DeleteAllItems();
+    m_companies.clear();
 
-    const CString connect = CString(u"FILEDSN=") + m_localSysDsn;
+    const CString connect = CString(u"FILEDSN=") + ConnectValue(m_localSysDsn);
     bool opened = false;
     PrepareLoginPrompt(m_sysDb);
     try {
@@ -33,11 +38,19 @@ bool CDaltrixDlg::LoadCompanyList() {
         AddLog(logfmt::kCannotReadCompanyList, {e.m_strError});
         return false;
     }
-    for (const Row& company : companies) {
-        const int row = m_companyList.InsertItem(0, company[0].value_or(CString()));
-        m_companyList.SetItemText(row, 1, company[1].value_or(CString()));
-        m_companyList.SetItemText(row, 2, company[2].value_or(CString()));
+    // Each row goes on top, so the list shows the last row read first; the rows are kept in the
+    // list's order with their values whole, since a list control cuts a text at a zero character.
+    for (Row& company : companies) {
+        for (auto& value : company)
+            if (value)
+                value = WithoutZeroPadding(*value);
+        company.resize(3);
+        const int row = m_companyList.InsertItem(0, VisibleText(company[0].value_or(CString())));
+        m_companyList.SetItemText(row, 1, VisibleText(company[1].value_or(CString())));
+        m_companyList.SetItemText(row, 2, VisibleText(company[2].value_or(CString())));
+        m_companies.push_back(std::move(company));
     }
+    std::reverse(m_companies.begin(), m_companies.end());
     AddLog(logfmt::kDoubleClickCompany);
     return true;
 }

@@ -1,7 +1,8 @@
 // Copies the company DSN files beside the tool into the installation folder.
-#include "WildcardMatch.h"
+#include "CompanyDsnCopy.h"
 
-#include "app/DaltrixDlg.h"
+#include "KeptFiles.h"
+#include "WildcardMatch.h"
 
 #include "platform/System.h"
 
@@ -13,15 +14,32 @@ bool IsSystemDsn(const CString& name) {
     return CString(name).MakeUpper().Find(u"TQSYS") >= 0;
 }
 
+bool SameContent(const CString& a, const CString& b) {
+    const auto first = sys::ReadWholeFile(a);
+    return first && first == sys::ReadWholeFile(b);
+}
+
 }  // namespace
 
-bool CopyCompanyDsnFiles(CString sourceDir, CString targetDir) {
-    bool result = true;
+CompanyDsnCopyResult CopyCompanyDsnFiles(CString sourceDir, CString targetDir) {
+    CompanyDsnCopyResult result;
     for (const sys::DirectoryEntry& entry : sys::ListDirectory(sourceDir)) {
         if (!MatchesWildcard(u"tq????.dsn", entry.name) || IsSystemDsn(entry.name))
             continue;
-        if (!sys::CopyFile(entry.fullPath, targetDir + u"\\" + entry.name))
-            result = false;
+        const CString target = targetDir + u"\\" + entry.name;
+        if (!sys::PathIsMissing(target)) {
+            if (SameContent(entry.fullPath, target))
+                continue;
+            // The installation's own file is never overwritten without a copy.
+            CString kept;
+            if (const int error = KeepAside(target, kept)) {
+                result.failed.emplace_back(entry.name, sys::ErrorNumberText(error));
+                continue;
+            }
+            result.kept.emplace_back(entry.name, kept);
+        }
+        if (auto reason = sys::CopyFile(entry.fullPath, target))
+            result.failed.emplace_back(entry.name, std::move(*reason));
     }
     return result;
 }

@@ -1,6 +1,6 @@
 // Keeps the installation folder's tqsys.dsn as tqsys.bak before a new one is written, without
-// ever losing the product's own tqsys.dsn, the way back.
-#include "NarrowPath.h"
+// ever losing a tqsys.dsn the product had: an older backup is kept under a name of its own.
+#include "KeptFiles.h"
 #include "SystemDsnFiles.h"
 
 #include "app/DaltrixDlg.h"
@@ -10,6 +10,7 @@
 
 bool CDaltrixDlg::BackupSystemDsn() {
     m_systemDsnMovedAside = false;
+    m_olderBackup = CString();
     AddLog(logfmt::kRenamingSystemDsn);
     if (sys::PathIsMissing(m_installSysDsn)) {
         // With no tqsys.dsn to take its place, an old backup may be the only way back: it stays.
@@ -17,20 +18,37 @@ bool CDaltrixDlg::BackupSystemDsn() {
         return true;
     }
     const CString backup = SystemDsnBackupPath(m_installDir);
-    // A tqsys.dsn this tool wrote is no way back: the backup beside it keeps the product's own.
-    if (PointsAtVarnikTqsys(m_installSysDsn) && !sys::PathIsMissing(backup)) {
-        AddLog(logfmt::kBackupKept);
+    const bool backupPresent = !sys::PathIsMissing(backup);
+    // A file this tool wrote is no way back: the writer replaces it, and any backup stays.
+    if (WrittenByThisTool(m_installSysDsn)) {
+        AddLog(backupPresent ? logfmt::kBackupKept : logfmt::kOwnSystemDsnReplaced);
         return true;
     }
 
-    // Any failure counts as "no backup": a backup that stays makes the rename below fail.
-    if (sys::UnlinkNarrow(NarrowPath(backup, sys::kThreadAnsiCodePage).c_str()) != 0)
+    if (!backupPresent) {
         AddLog(logfmt::kNoBackupFile);
+    } else if (const int error = KeepAside(backup, m_olderBackup)) {
+        AddLog(logfmt::kCannotRename, {backup, error});
+        return false;
+    } else {
+        AddLog(logfmt::kOlderBackupKept, {m_olderBackup});
+    }
     AddLog(logfmt::kRenamingToBackup);
     if (const int error = sys::Rename(m_installSysDsn, backup)) {
         AddLog(logfmt::kCannotRename, {m_installSysDsn, error});
+        PutOlderBackupBack();
         return false;
     }
     m_systemDsnMovedAside = true;
     return true;
+}
+
+// A run that stops before the new tqsys.dsn is in place leaves the folder as it found it.
+void CDaltrixDlg::PutOlderBackupBack() {
+    if (m_olderBackup.IsEmpty())
+        return;
+    const CString backup = SystemDsnBackupPath(m_installDir);
+    if (sys::Rename(m_olderBackup, backup) == 0)
+        AddLog(logfmt::kOlderBackupBack, {m_olderBackup});
+    m_olderBackup = CString();
 }

@@ -1,6 +1,9 @@
 #include "SystemDsnFiles.h"
 
 #include "NarrowPath.h"
+#include "SystemDsnWriter.h"
+
+#include "conversion/ConnectionAnalysis.h"
 
 #include "platform/ConnectString.h"
 #include "platform/System.h"
@@ -9,12 +12,20 @@ CString SystemDsnBackupPath(const CString& installDir) {
     return installDir + u"\\tqsys.bak";
 }
 
-bool PointsAtVarnikTqsys(const CString& dsnPath) {
+bool WrittenByThisTool(const CString& dsnPath) {
     const auto bytes = sys::ReadWholeFile(dsnPath);
     if (!bytes)
         return false;
-    const auto database = ItemValue(ParseFileDsn(*bytes), u"DATABASE");
-    return database && database->CompareNoCase(u"Varnik_tqsys") == 0;
+    const ConnectItems items = ParseFileDsn(*bytes);
+    const auto trusted = ItemValue(items, u"TRUSTED_CONNECTION");
+    ConnectItems encryption;
+    for (const auto& item : items)
+        if (IsEncryptionKey(item.first))
+            encryption.push_back(item);
+    const auto own = SystemDsnBytes(ComposeSystemDsn(ItemValue(items, u"DRIVER").value_or(CString()),
+                                                     ItemValue(items, u"SERVER").value_or(CString()),
+                                                     trusted && *trusted == CString(u"YES"), encryption));
+    return own && *own == *bytes;
 }
 
 int ReplaceFileSafely(const CString& folder, const CString& target, const std::vector<unsigned char>& bytes) {

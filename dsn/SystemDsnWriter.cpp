@@ -51,15 +51,18 @@ bool CDaltrixDlg::WriteSystemDsn() {
     const int error = bytes ? ReplaceFileSafely(m_installDir, m_installSysDsn, *bytes) : EILSEQ;
     if (error == 0) {
         m_systemDsnMovedAside = false;
+        m_olderBackup = CString();
         return true;
     }
     if (m_systemDsnMovedAside) {
         AddLog(logfmt::kRestoringSystemDsn);
         const CString backup = SystemDsnBackupPath(m_installDir);
-        if (const int restoreError = sys::Rename(backup, m_installSysDsn))
+        if (const int restoreError = sys::Rename(backup, m_installSysDsn)) {
             AddLog(logfmt::kCannotRename, {backup, restoreError});
-        else
+        } else {
             m_systemDsnMovedAside = false;
+            PutOlderBackupBack();
+        }
     }
     AddLog(logfmt::kCannotCreateFile, {m_installSysDsn, error});
     return false;

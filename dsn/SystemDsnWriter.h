@@ -7,8 +7,8 @@
 #include <optional>
 #include <vector>
 
-// The file's text. The company connection's Encrypt and TrustServerCertificate items, when it
-// has any, follow the TRUSTED_CONNECTION line as they stand.
+// The file's text. The company connection's items about encryption and the server's
+// certificate, when it has any, follow the TRUSTED_CONNECTION line as they stand.
 CString ComposeSystemDsn(const CString& driver, const CString& server, bool trustedConnection,
                          const ConnectItems& encryptionItems = {});
 

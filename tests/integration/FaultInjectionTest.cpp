@@ -27,8 +27,9 @@ const std::vector<std::string> kReadBack{
     "Nyckel, Password, Sokvag from TQ_PARAMETRAR"};
 
 const CString kIncompleteQuestion =
-    u"Varnik_tqsys saknar uppgifter som finns i den gamla systemdatabasen (se loggen).\n\nOm du fortsätter pekas "
-    u"Varnik Lön om till Varnik_tqsys ändå, och det som saknas måste läggas in för hand.\n\nVill du fortsätta?";
+    u"Varnik_tqsys saknar uppgifter eller har andra värden än den gamla systemdatabasen (se loggen).\n\nOm du "
+    u"fortsätter pekas Varnik Lön om till Varnik_tqsys ändå, och det som skiljer måste rättas för hand.\n\nVill du "
+    u"fortsätta?";
 
 // A conversion bed whose stand-in runs with these options from the start.
 class FaultBed : public ConversionBed {

@@ -5,6 +5,7 @@
 #include "platform/headless/HeadlessWindow.h"
 #include "res/resource.h"
 
+#include <algorithm>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
@@ -182,6 +183,35 @@ TEST_F(LegacyConversion, ACompleteRunFromAnOldDatabaseOnTheLegacyDriver) {
     EXPECT_EQ(ReadFile(counter), "connect\n");
     f.dlg.reset();
     EXPECT_EQ(ReadFile(counter), "connect\ndisconnect\n");
+}
+
+// An old driver that pads char fields with zero bytes: the padding goes, and a zero inside a
+// value refuses its row where it is listed, so no statement is ever cut at it.
+TEST_F(LegacyConversion, ZeroPaddingIsDroppedAndAZeroInsideAValueRefusesItsRow) {
+    const std::string zeros(3, '\0');
+    WriteFile(dir / "old.txt",
+              legacy::DatabaseText(legacy::OldSystem({{"1", "Acme AB", "tq0001.dsn"},
+                                                      {"7", "Nollor AB" + zeros + "  ", "tq0007.dsn" + zeros},
+                                                      {"12", std::string("Noll\0inne AB", 12), ""}},
+                                                     {{"4711", "Varnik Demo AB", "1000", "50", "99", "NYCKEL-1" + zeros,
+                                                       "3", "2", "C:\\Varnik", "pw", "1"}})));
+    StartAndConvert("7");
+    EXPECT_EQ(f.dlg->m_companyList.GetItemText(0, 1).TrimRight().ToUtf8(), "Noll\u2400inne AB");
+    const auto log = f.Log();
+    const auto has = [&](const std::string& text) {
+        return std::any_of(log.begin(), log.end(), [&](const std::string& line) { return line.substr(4) == text; });
+    };
+    EXPECT_TRUE(
+        has("Kunde inte uppdatera företagslistan: 12, Noll\u2400inne AB,  Namn innehåller ett nolltecken, "
+            "som skulle kapa värdet"));
+    EXPECT_TRUE(has("Företag 12 saknas i Varnik_tqsys"));
+    EXPECT_EQ(log.back().substr(4),
+              "Konverteringen avbröts. Inga filer i " + WinPath(install).ToUtf8() + " har ändrats.");
+    EXPECT_EQ(ServerRows("select Nummer, Namn, FileDSN from TQ_FORETAG"),
+              (std::vector<std::string>{"7|Nollor AB|tq0007.dsn", "1|Acme AB|tq0001.dsn"}));
+    EXPECT_EQ(ServerRows("select Nyckel from TQ_PARAMETRAR"), std::vector<std::string>{"NYCKEL-1"});
+    for (const auto& statement : server->Statements())
+        EXPECT_EQ(statement.find('\0'), std::string::npos) << statement;
 }
 
 TEST_F(LegacyConversion, EveryStartaDisconnectsTheConnectionItReplaces) {

@@ -1,9 +1,12 @@
-// The product's own tqsys.dsn, its only way back to the old system database, through sequences
-// of whole runs that fail and succeed: after each, it is byte for byte either tqsys.dsn, nothing
-// having been done, or tqsys.bak.
+// The files the product had in its installation folder, through sequences of whole runs that
+// fail and succeed: after each, every file it ever had is still in the folder under some name,
+// byte for byte, and a run that stops leaves the folder as it found it.
 #include "support/ConversionBed.h"
 
+#include "dsn/SystemDsnFiles.h"
+
 #include <cerrno>
+#include <set>
 
 using namespace testing_support;
 
@@ -13,18 +16,31 @@ const std::string kProductsOwn = "[ODBC]\r\nDRIVER=Gammal\r\n";
 
 class SystemDsnSequence : public ConversionBed {
 protected:
-    void ExpectWayBack() const {
-        const bool untouched =
-            fs::is_regular_file(install / "tqsys.dsn") && ReadFile(install / "tqsys.dsn") == kProductsOwn;
-        const bool backedUp =
-            fs::is_regular_file(install / "tqsys.bak") && ReadFile(install / "tqsys.bak") == kProductsOwn;
-        EXPECT_TRUE(untouched || backedUp) << "the product's own tqsys.dsn is gone";
+    void SetUp() override {
+        ConversionBed::SetUp();
+        Remember();
+    }
+
+    // Notes every file of the installation folder that this tool did not write.
+    void Remember() {
+        for (const auto& e : fs::directory_iterator(install))
+            if (e.is_regular_file() && !WrittenByThisTool(WinPath(e.path())))
+                m_productsFiles.insert(ReadFile(e.path()));
+    }
+
+    void ExpectEveryFileTheProductHad() {
+        std::multiset<std::string> present;
+        for (const auto& e : fs::directory_iterator(install))
+            if (e.is_regular_file())
+                present.insert(ReadFile(e.path()));
+        for (const auto& content : m_productsFiles)
+            EXPECT_TRUE(present.contains(content)) << "lost: " << content;
+        Remember();
     }
 
     void ExpectRepointed() const {
         EXPECT_EQ(f.Log().back().substr(4), "Klart! Klicka Avsluta");
-        EXPECT_NE(ReadFile(install / "tqsys.dsn").find("\r\nDATABASE=Varnik_tqsys\r\n"), std::string::npos);
-        EXPECT_EQ(ReadFile(install / "tqsys.bak"), kProductsOwn);
+        EXPECT_TRUE(WrittenByThisTool(WinPath(install / "tqsys.dsn")));
         EXPECT_FALSE(fs::exists(fs::symlink_status(install / "tqsys.tmp"))) << "a temporary file stayed";
     }
 
@@ -34,25 +50,41 @@ protected:
         headless::DoubleClickRow(*f.dlg, IDC_COMPANY_LIST, f.dlg->m_companyList, row);
         return f.LogFrom(before);
     }
+
+    std::multiset<std::string> m_productsFiles;
 };
 
-TEST_F(SystemDsnSequence, AFailedWriteThenARetry) {
+TEST_F(SystemDsnSequence, AFailedWriteThenARetryLeavesTheFolderAsItWasInBetween) {
+    WriteFile(install / "tqsys.bak", "an older backup");
+    WriteFile(install / "tq0007.dsn", "the installation's own company file");
+    Remember();
     fs::create_directories(install / "tqsys.tmp");  // the new file cannot be written
     StartAndConvert("7");
     const auto log = f.Log();
-    ASSERT_GE(log.size(), 3u);
-    EXPECT_EQ(log[log.size() - 3].substr(4), "Skapar ny tqsys.dsn");
-    EXPECT_EQ(log[log.size() - 2].substr(4), "Återställer tqsys.dsn från tqsys.bak");
+    ASSERT_GE(log.size(), 4u);
+    EXPECT_EQ(log[log.size() - 4].substr(4), "Skapar ny tqsys.dsn");
+    EXPECT_EQ(log[log.size() - 3].substr(4), "Återställer tqsys.dsn från tqsys.bak");
+    EXPECT_EQ(log[log.size() - 2].substr(4),
+              "Info: " + WinPath(install / "tqsys.bak").ToUtf8() + ".1 heter åter tqsys.bak");
     EXPECT_EQ(log.back().substr(4), "FEL! Kunde inte skapa " + WinPath(install / "tqsys.dsn").ToUtf8() + "! Felkod " +
                                         std::to_string(EISDIR));
     EXPECT_EQ(ReadFile(install / "tqsys.dsn"), kProductsOwn);
-    EXPECT_FALSE(fs::exists(install / "tqsys.bak"));
+    EXPECT_EQ(ReadFile(install / "tqsys.bak"), "an older backup");
+    EXPECT_FALSE(fs::exists(install / "tqsys.bak.1"));
     EXPECT_TRUE(f.dlg->GetDlgItem(IDC_START)->IsWindowEnabled());
 
     fs::remove(install / "tqsys.tmp");
-    RunAgain();
+    const auto lines = RunAgain();
     ExpectRepointed();
-    ExpectWayBack();
+    EXPECT_EQ(ReadFile(install / "tqsys.bak.1"), "an older backup");
+    EXPECT_EQ(ReadFile(install / "tq0007.dsn.1"), "the installation's own company file");
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        Numbered(f.Log().size() - 1,
+                                 "Info: tq0007.dsn i installationsmappen skilde sig från "
+                                 "verktygets och sparas som " +
+                                     WinPath(install / "tq0007.dsn").ToUtf8() + ".1")),
+              lines.end());
+    ExpectEveryFileTheProductHad();
 }
 
 TEST_F(SystemDsnSequence, TwoCompleteRunsInOneDialog) {
@@ -61,9 +93,9 @@ TEST_F(SystemDsnSequence, TwoCompleteRunsInOneDialog) {
     const auto lines = RunAgain();
     ExpectRepointed();
     EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
-        return line.substr(4) == "Info: tqsys.dsn pekar redan på Varnik_tqsys, tqsys.bak behålls";
+        return line.substr(4) == "Info: tqsys.dsn är skriven av Daltrix och skrivs om, tqsys.bak behålls";
     }));
-    ExpectWayBack();
+    ExpectEveryFileTheProductHad();
 }
 
 TEST_F(SystemDsnSequence, ACompleteRunTheToolStartedAgainACompleteRun) {
@@ -72,21 +104,27 @@ TEST_F(SystemDsnSequence, ACompleteRunTheToolStartedAgainACompleteRun) {
     StartToolAgain();
     StartAndConvert("1");
     ExpectRepointed();
-    ExpectWayBack();
+    ExpectEveryFileTheProductHad();
 }
 
-TEST_F(SystemDsnSequence, AnUndeletableBackupThenARetry) {
-    fs::create_directories(install / "tqsys.bak" / "kept");  // a backup _unlink cannot remove
+// Whatever stood in tqsys.dsn's place, a run keeps it: a file this tool wrote that someone edited,
+// and a product's own that names Varnik_tqsys on another server, each with an older backup beside.
+TEST_F(SystemDsnSequence, RunsOverFilesThatLookLikeThisToolsKeepEveryOne) {
     StartAndConvert("7");
-    EXPECT_EQ(f.Log().back().substr(4),
-              "Kunde inte byta namn på " + WinPath(install / "tqsys.dsn").ToUtf8() + " " + std::to_string(EEXIST));
-    EXPECT_EQ(ReadFile(install / "tqsys.dsn"), kProductsOwn);
-    ExpectWayBack();
-
-    fs::remove_all(install / "tqsys.bak");  // the operator clears it away
+    ExpectRepointed();
+    WriteFile(install / "tqsys.dsn", ReadFile(install / "tqsys.dsn") + "; ändrad för hand\r\n");
+    Remember();
     RunAgain();
     ExpectRepointed();
-    ExpectWayBack();
+    ExpectEveryFileTheProductHad();
+
+    WriteFile(install / "tqsys.dsn", "[ODBC]\r\nDRIVER=SQL Server\r\nDATABASE=Varnik_tqsys\r\nSERVER=ANNAN\r\n");
+    Remember();
+    StartToolAgain();
+    StartAndConvert("1");
+    ExpectRepointed();
+    ExpectEveryFileTheProductHad();
+    EXPECT_TRUE(fs::exists(install / "tqsys.bak.2"));
 }
 
 TEST_F(SystemDsnSequence, NoSystemDsnAtAllKeepsAnOlderBackupThroughAFailedRun) {
@@ -95,12 +133,12 @@ TEST_F(SystemDsnSequence, NoSystemDsnAtAllKeepsAnOlderBackupThroughAFailedRun) {
     StartAndConvert("7");
     EXPECT_EQ(f.Log().back().rfind(Numbered(f.Log().size(), "FEL! Kunde inte skapa "), 0), 0u) << f.Log().back();
     EXPECT_FALSE(fs::exists(install / "tqsys.dsn"));
-    ExpectWayBack();
+    ExpectEveryFileTheProductHad();
 
     fs::remove(install / "tqsys.tmp");
     RunAgain();
     ExpectRepointed();
-    ExpectWayBack();
+    ExpectEveryFileTheProductHad();
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "support/ConversionBed.h"
 
 #include <algorithm>
+#include <map>
 
 using namespace testing_support;
 
@@ -38,15 +39,67 @@ protected:
     }
 };
 
-TEST_F(Verification, ADatabaseWithoutItsTablesCannotBeReadBackAndNothingIsRepointed) {
-    Direct({"CREATE DATABASE [Varnik_tqsys] COLLATE Finnish_Swedish_CI_AS"});
+// A Varnik_tqsys whose creation broke off is completed before anything goes in; one whose
+// duplicates block its unique index is not built on at all.
+TEST_F(Verification, ABrokenOffCreationIsCompletedOrTheRunEndsBeforeInserting) {
+    Direct({"CREATE DATABASE [Varnik_tqsys] COLLATE Finnish_Swedish_CI_AS", "USE [Varnik_tqsys]",
+            "CREATE TABLE TQ_FORETAG(Nummer int NULL, Namn char(128) NULL, FileDSN char(255) NULL)",
+            "INSERT INTO TQ_FORETAG VALUES (1, 'Acme AB', 'tq0001.dsn'), (1, 'Acme AB', 'tq0001.dsn')"});
     StartAndConvert("7");
-    const auto rest = TextsAfter("Uppdateringen av Varniks systemdatabas slutförd");
-    ASSERT_EQ(rest.size(), 2u);
-    EXPECT_EQ(rest[0], "Kunde inte kontrollera Varnik_tqsys: Invalid object name 'TQ_FORETAG'.");
-    EXPECT_EQ(rest[1], Stopped());
-    EXPECT_TRUE(headless::TheScreen().questions.empty());
+    EXPECT_EQ(TextsAfter("Databasen Varnik_tqsys finns redan och kommer att uppdateras"),
+              (std::vector<std::string>{"Varnik_tqsys skapades inte färdigt och kompletteras",
+                                        "Kompletterar Varnik_tqsys: CREATE UNIQUE NONCLUSTERED INDEX[PrimaryKey] ON "
+                                        "TQ_FORETAG(Nummer ASC)",
+                                        "Kunde inte komplettera Varnik_tqsys: The CREATE UNIQUE INDEX statement "
+                                        "terminated because a duplicate key was found for the object name "
+                                        "'dbo.TQ_FORETAG' and the index name 'PrimaryKey'. The duplicate key value is "
+                                        "(1). The statement has been terminated.",
+                                        Stopped()}));
+    EXPECT_EQ(Count("INSERT INTO TQ_FORETAG (Nummer"), 0u);
     ExpectInstallationUntouched();
+
+    Direct({"USE [Varnik_tqsys]", "DELETE FROM TQ_FORETAG"});
+    StartAndConvert("7");
+    EXPECT_EQ(Count("CREATE UNIQUE NONCLUSTERED INDEX[PrimaryKey] ON TQ_FORETAG"), 2u);
+    EXPECT_EQ(Count("CREATE TABLE TQ_PARAMETRAR"), 1u);
+    EXPECT_EQ(Count("CREATE UNIQUE NONCLUSTERED INDEX[PrimaryKey] ON TQ_PARAMETRAR"), 1u);
+    EXPECT_EQ(f.Log().back().substr(4), "Klart! Klicka Avsluta");
+    ExpectOldSystemOnServer();
+}
+
+// A Varnik_tqsys already there from a run before the old system was corrected: its stale values
+// are found although this run inserted none of them, and no secret reaches a line or the file.
+TEST_F(Verification, StaleRowsAlreadyThereAreComparedAndNoSecretIsShown) {
+    StartAndConvert("7");
+    ASSERT_EQ(f.Log().back().substr(4), "Klart! Klicka Avsluta");
+    fs::remove(install / "tqsys.dsn");
+    fs::rename(install / "tqsys.bak", install / "tqsys.dsn");
+    Direct({"USE [Varnik_tqsys]", "UPDATE TQ_FORETAG SET Namn = 'Björk & Söner gamla' WHERE Nummer = 7",
+            "UPDATE TQ_PARAMETRAR SET Password = 'Gammalt-Hemligt', Nyckel = 'GAMMAL-NYCKEL'"});
+    const auto folder = [this] {
+        std::map<std::string, std::string> files;
+        for (const auto& entry : fs::directory_iterator(install))
+            files[entry.path().filename().string()] = ReadFile(entry.path());
+        return files;
+    };
+    const auto before = folder();
+    StartToolAgain();
+    StartAndConvert("7");
+    EXPECT_EQ(
+        TextsAfter("Uppdateringen av Varniks systemdatabas slutförd"),
+        (std::vector<std::string>{
+            "Företag 7 har andra värden i Varnik_tqsys: Namn: gamla systemet 'Björk & Söner', Varnik_tqsys 'Björk "
+            "& Söner gamla'",
+            "Parameterraden har andra värden i Varnik_tqsys: Nyckel: värdena skiljer sig (visas inte); Password: "
+            "värdena skiljer sig (visas inte)",
+            Stopped()}));
+    EXPECT_EQ(headless::TheScreen().questions.size(), 1u);
+    EXPECT_EQ(folder(), before);
+    for (const std::string secret : {"Gammalt-Hemligt", "GAMMAL-NYCKEL", "NYCKEL-1", "'pw'"}) {
+        for (const auto& line : f.Log())
+            EXPECT_EQ(line.find(secret), std::string::npos) << line;
+        EXPECT_EQ(ReadFile(f.LogFile()).find(secret), std::string::npos) << secret;
+    }
 }
 
 class ReadBackDropped : public Verification {
@@ -94,25 +147,26 @@ TEST_F(AnsiWarningsOff, ANameTooLongForItsColumnIsRefusedAndReportedNeverStoredC
 }
 
 // A Varnik_tqsys someone made by hand with a narrower name column, on a server that cuts without
-// a word: the inserts succeed, and only the read-back shows what was stored.
-TEST_F(AnsiWarningsOff, AValueStoredOtherwiseThanSentIsShownAndTheOperatorMayGoOn) {
+// a word: each value is checked against the column really there, so nothing is stored cut.
+TEST_F(AnsiWarningsOff, ValuesAreCheckedAgainstTheColumnsOfTheDatabaseThere) {
     Direct({"CREATE DATABASE [Varnik_tqsys] COLLATE Finnish_Swedish_CI_AS", "USE [Varnik_tqsys]",
-            "CREATE TABLE TQ_FORETAG(Nummer int NULL, Namn char(5) NULL, FileDSN char(255) NULL)",
+            "CREATE TABLE TQ_FORETAG(Nummer int NULL, Namn char(7) NULL, FileDSN char(255) NULL)",
+            "CREATE UNIQUE NONCLUSTERED INDEX[PrimaryKey] ON TQ_FORETAG(Nummer ASC)",
             "CREATE TABLE TQ_PARAMETRAR(Licensnr int NULL, Licensagare char(255) NULL, Max_lontagare int NULL, "
             "Max_foretag int NULL, Kontrollsumma int NULL, Nyckel char(64), Major int NULL, Minor int NULL, "
-            "Sokvag char(255) NULL, Password char(64) NULL, MultiplaPerioder int NULL)"});
-    headless::TheScreen().answers = {true};
+            "Sokvag char(255) NULL, Password char(64) NULL, MultiplaPerioder int NULL)",
+            "CREATE UNIQUE NONCLUSTERED INDEX[PrimaryKey] ON TQ_PARAMETRAR(Licensnr ASC)"});
     StartAndConvert("7");
-    EXPECT_EQ(TextsAfter("Uppdateringen av Varniks systemdatabas slutförd"),
-              (std::vector<std::string>{
-                  "Företag 12 har andra värden i Varnik_tqsys: Namn: skickat 'O'Brien & Co', lagrat 'O'Bri'",
-                  "Företag 7 har andra värden i Varnik_tqsys: Namn: skickat 'Björk & Söner', lagrat 'Björk'",
-                  "Företag 1 har andra värden i Varnik_tqsys: Namn: skickat 'Acme AB', lagrat 'Acme'",
-                  "Fortsätter trots att Varnik_tqsys inte är komplett", "Byter namn på tqsys.dsn om den finns",
-                  "Info: Fanns ingen backuppfil för tqsys.dsn. Helt OK", "Info: Byter namn på tqsys.dsn till tqsys.bak",
-                  "Skapar ny tqsys.dsn", "DSN skapad för systemdatabas", "Konverteringen av systemdatabasen klar",
-                  "Kopierar över alla tqxxxx.dsn filer", "Klart! Klicka Avsluta"}));
-    EXPECT_EQ(ReadFile(install / "tqsys.bak"), kOldSystemDsn);
+    const auto texts = Texts();
+    EXPECT_EQ(std::count(texts.begin(), texts.end(),
+                         "Kunde inte uppdatera företagslistan: 7, Björk & Söner, tq0007.dsn Namn har 13 tecken men "
+                         "kolumnen rymmer 7"),
+              1);
+    EXPECT_EQ(
+        TextsAfter("Uppdateringen av Varniks systemdatabas slutförd"),
+        (std::vector<std::string>{"Företag 12 saknas i Varnik_tqsys", "Företag 7 saknas i Varnik_tqsys", Stopped()}));
+    EXPECT_EQ(ServerRows("select Nummer, Namn from TQ_FORETAG"), std::vector<std::string>{"1|Acme AB"});
+    ExpectInstallationUntouched();
 }
 
 }  // namespace

@@ -85,8 +85,11 @@ INSTANTIATE_TEST_SUITE_P(Drivers, SqlServerDriverGeneration,
 TEST(ReadFacts, EncryptionItemsAreKeptAsTheConnectionNamesThem) {
     const ConnectionFacts facts = ReadConnectionFacts(
         u"DRIVER={ODBC Driver 18 for SQL Server};SERVER=S;encrypt=Yes;UID=u;PWD={Encrypt=no};"
-        u"TrustServerCertificate={yes};APP=x");
-    EXPECT_EQ(facts.encryptionItems, (ConnectItems{{u"encrypt", u"Yes"}, {u"TrustServerCertificate", u"{yes}"}}));
+        u"TrustServerCertificate={yes};APP=x;HostNameInCertificate=db.example;ServerCertificate=C:\\cert\\db.cer");
+    EXPECT_EQ(facts.encryptionItems, (ConnectItems{{u"encrypt", u"Yes"},
+                                                   {u"TrustServerCertificate", u"{yes}"},
+                                                   {u"HostNameInCertificate", u"db.example"},
+                                                   {u"ServerCertificate", u"C:\\cert\\db.cer"}}));
     EXPECT_TRUE(ReadConnectionFacts(u"DRIVER={SQL Server};SERVER=S").encryptionItems.empty());
 }
 

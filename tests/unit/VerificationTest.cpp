@@ -1,9 +1,11 @@
-// What the read-back of Varnik_tqsys counts as the same: numbers as numbers, texts without the
-// char padding, NULL as NULL only; and what it lists when something is missing or different.
+// What the read-back of Varnik_tqsys counts as the same as the old system, and what it lists
+// otherwise; what a value must be to go in whole; and that no secret reaches a line.
 #include "conversion/SystemTables.h"
 #include "conversion/Verification.h"
 
 #include <gtest/gtest.h>
+
+#include <ostream>
 
 namespace {
 
@@ -21,107 +23,202 @@ TEST(WholeNumber, IsAWholeNumberInIntRangeAndNothingElse) {
     EXPECT_FALSE(IntColumnValue(u"x").has_value());
 }
 
-TEST(ValueRefusal, CountsCharactersWithoutTrailingBlanksAndNamesTheColumn) {
-    const SystemColumn name = kCompanyColumns[1];
-    EXPECT_FALSE(ValueRefusal(name, CString(std::u16string(128, u'å'))).has_value());
-    EXPECT_FALSE(ValueRefusal(name, CString(std::u16string(128, u'x') + u"     ")).has_value());
-    EXPECT_EQ(ValueRefusal(name, CString(std::u16string(129, u'x')))->ToUtf8(),
-              "Namn har 129 tecken men kolumnen rymmer 128");
-    // Leading blanks are stored, so they count.
-    EXPECT_TRUE(ValueRefusal(name, CString(u" " + std::u16string(128, u'x'))).has_value());
-    EXPECT_EQ(ValueRefusal(kParameterColumns[8], CString(std::u16string(65, u'k')))->ToUtf8(),
-              "Nyckel har 65 tecken men kolumnen rymmer 64");
-    // An int column has no room to count; a character outside code page 1252 comes first.
-    EXPECT_FALSE(ValueRefusal(kParameterColumns[0], CString(std::u16string(300, u'1'))).has_value());
-    EXPECT_EQ(ValueRefusal(name, CString(std::u16string(200, u'x') + u"\u0141"))->ToUtf8(),
-              "Tecknet U+0141 finns inte i teckentabell 1252 och kan inte lagras");
+CString WithZero(const char16_t* before, const char16_t* after) {
+    return CString(before) + CString(std::u16string(1, u'\0')) + after;
 }
 
-Row Stored(std::initializer_list<std::optional<const char16_t*>> fields) {
+struct RefusalCase {
+    const char* name;
+    SystemColumn column;
+    CString value;
+    int room;
+    const char* refusal;  // nullptr: the value goes in
+};
+
+void PrintTo(const RefusalCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class Refusal : public ::testing::TestWithParam<RefusalCase> {};
+
+TEST_P(Refusal, SaysWhyAValueCannotGoInWhole) {
+    const RefusalCase& c = GetParam();
+    const auto refusal = ValueRefusal(c.column, c.value, c.room);
+    EXPECT_EQ(refusal ? refusal->ToUtf8() : std::string("-"), c.refusal ? c.refusal : "-");
+}
+
+const SystemColumn kName = kCompanyColumns[1];
+const SystemColumn kPassword = kParameterColumns[9];
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, Refusal,
+    ::testing::Values(RefusalCase{"FullColumn", kName, CString(std::u16string(128, u'å')), 128, nullptr},
+                      RefusalCase{"TrailingBlanksDoNotCount", kName, CString(std::u16string(128, u'x') + u"   "), 128,
+                                  nullptr},
+                      RefusalCase{"OneTooMany", kName, CString(std::u16string(129, u'x')), 128,
+                                  "Namn har 129 tecken men kolumnen rymmer 128"},
+                      RefusalCase{"LeadingBlanksCount", kName, CString(u" " + std::u16string(128, u'x')), 128,
+                                  "Namn har 129 tecken men kolumnen rymmer 128"},
+                      RefusalCase{"ANarrowerColumnOnTheServer", kName, u"Björk & Söner", 5,
+                                  "Namn har 13 tecken men kolumnen rymmer 5"},
+                      RefusalCase{"AnIntColumnHasNoRoomToCount", kParameterColumns[0],
+                                  CString(std::u16string(300, u'1')), 0, nullptr},
+                      RefusalCase{"OutsideCodePage1252", kName, u"Łódź", 128,
+                                  "Tecknet U+0141 finns inte i teckentabell 1252 och kan inte lagras"},
+                      RefusalCase{"ASecretsCharacterIsNotShown", kPassword, u"pass\u0141", 64,
+                                  "Password har ett tecken som inte finns i teckentabell 1252 och kan inte lagras"},
+                      RefusalCase{"AZeroInsideWouldCutTheStatement", kName, WithZero(u"Acme", u" AB"), 128,
+                                  "Namn innehåller ett nolltecken, som skulle kapa värdet"}),
+    [](const ::testing::TestParamInfo<RefusalCase>& info) { return std::string(info.param.name); });
+
+TEST(Refusal, ZeroPaddingIsDroppedLikeTrailingBlanks) {
+    EXPECT_EQ(WithoutZeroPadding(WithZero(u"Acme", u"")) + u"|", CString(u"Acme|"));
+    EXPECT_EQ(WithoutZeroPadding(WithZero(u"Acme ", u"  ")) + u"|", CString(u"Acme|"));
+    EXPECT_EQ(WithoutZeroPadding(u"Acme  ") + u"|", CString(u"Acme  |"));
+    EXPECT_EQ(WithoutZeroPadding(WithZero(u"A", u"B")), WithZero(u"A", u"B"));
+}
+
+TEST(WithoutSecrets, MasksTheSecretsAndAnyQuotedStartOfThem) {
+    Row parameters(kParameterColumns.size(), CString(u"1"));
+    parameters[8] = CString(u"NYCKEL-ABCDEF");
+    parameters[9] = CString(u"pa'ss ord   ");
+    const struct {
+        const char* error;
+        const char* masked;
+    } cases[] = {
+        {"String or binary data would be truncated in table 'Varnik_tqsys.dbo.TQ_PARAMETRAR', column 'Nyckel'. "
+         "Truncated value: 'NYCKEL-AB'.",
+         "String or binary data would be truncated in table 'Varnik_tqsys.dbo.TQ_PARAMETRAR', column 'Nyckel'. "
+         "Truncated value: '********'."},
+        {"Conversion failed when converting the varchar value 'pa'ss ord' to data type int.",
+         "Conversion failed when converting the varchar value '********' to data type int."},
+        {"Truncated value: 'pa'ss'.", "Truncated value: '********'."},
+        {"Cannot insert duplicate key row with unique index 'PrimaryKey'. The duplicate key value is (1).",
+         "Cannot insert duplicate key row with unique index 'PrimaryKey'. The duplicate key value is (1)."},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(WithoutSecrets(CString::FromUtf8(c.error), parameters).ToUtf8(), c.masked);
+}
+
+std::vector<CString> Statements(const SystemLayout& layout, CString& blocked) {
+    const auto statements = MissingCreationStatements(layout, blocked);
+    return std::vector<CString>(statements.begin(), statements.end());
+}
+
+TEST(CreationStatements, ABrokenOffCreationGetsWhatItLacksInCreationOrder) {
+    SystemLayout layout;
+    CString blocked;
+    EXPECT_EQ(Statements(layout, blocked), (std::vector<CString>{kCreateCompanyTable, kCreateCompanyIndex,
+                                                                 kCreateParameterTable, kCreateParameterIndex}));
+    layout.companies = {true, true, {}};
+    layout.parameters.present = true;
+    EXPECT_EQ(Statements(layout, blocked), std::vector<CString>{kCreateParameterIndex});
+    EXPECT_TRUE(blocked.IsEmpty());
+    layout.parameters.uniqueIndex = false;
+    EXPECT_TRUE(Statements(layout, blocked).empty());
+    EXPECT_EQ(blocked.ToUtf8(), "indexet PrimaryKey på TQ_PARAMETRAR är inte unikt");
+}
+
+Row Fields(std::initializer_list<std::optional<const char16_t*>> fields) {
     Row row;
     for (const auto& field : fields)
         row.push_back(field ? std::optional<CString>(*field) : std::nullopt);
     return row;
 }
 
-// The parameter row as the migration sends it: Kontrollsumma, Licensagare, Licensnr, Major,
-// Max_foretag, Max_lontagare, Minor, MultiplaPerioder, Nyckel, Password, Sokvag.
-Row Parameters(std::optional<const char16_t*> owner = u"Ägare AB ", std::optional<const char16_t*> major = u"3") {
-    return Stored({u"99", owner, u"4711", major, u"", u" 50", u"+2", std::nullopt, u"NYCKEL", u"pw", u"C:\\Varnik"});
+// The old system as the migration sends it, and Varnik_tqsys as the server gives it back: char(n)
+// padded, ints as their digits, rows in any order. The parameter row's columns: Kontrollsumma,
+// Licensagare, Licensnr, Major, Max_foretag, Max_lontagare, Minor, MultiplaPerioder, Nyckel,
+// Password, Sokvag.
+struct Site {
+    std::vector<Row> old{Fields({u"007", u"Sju AB", u"tq0007.dsn"}), Fields({u"12", u"Tolv AB", u""})};
+    Row oldParameters =
+        Fields({u"99", u"Ägare AB ", u"4711", u"3", u"", u" 50", u"+2", std::nullopt, u"NYCKEL", u"pw", u"C:\\Varnik"});
+    std::vector<Row> stored{Fields({u"12", u"Tolv AB   ", u"   "}), Fields({u"7", u"Sju AB  ", u"tq0007.dsn  "})};
+    std::vector<Row> storedParameters{Fields(
+        {u"99", u"Ägare AB    ", u"4711", u"3", u"0", u"50", u"2", std::nullopt, u"NYCKEL ", u"pw", u"C:\\Varnik"})};
+};
+
+struct ComparisonCase {
+    const char* name;
+    void (*change)(Site&);
+    std::vector<std::string> lines;
+};
+
+void PrintTo(const ComparisonCase& c, std::ostream* out) {
+    *out << c.name;
 }
 
-std::vector<std::string> Lines(const std::vector<Finding>& findings) {
+class Comparison : public ::testing::TestWithParam<ComparisonCase> {};
+
+TEST_P(Comparison, FindsWhatVarnikTqsysHoldsOtherwiseThanTheOldSystem) {
+    Site site;
+    GetParam().change(site);
     std::vector<std::string> lines;
-    for (const Finding& finding : findings) {
+    for (const Finding& finding : FindDifferences(site.old, site.oldParameters, site.stored, site.storedParameters)) {
         std::vector<CString::FormatArg> args{1};
         args.insert(args.end(), finding.args.begin(), finding.args.end());
         lines.push_back(CString::Format(finding.format, args).ToUtf8().substr(4));
     }
-    return lines;
+    EXPECT_EQ(lines, GetParam().lines);
 }
 
-class Differences : public ::testing::Test {
-protected:
-    void SetUp() override {
-        sent.companies = {{u"007", u"Sju AB", u"tq0007.dsn", true}, {u"12", u"Tolv AB", u"", true}};
-        sent.parameters = {Parameters(), true};
-    }
-    MigrationRecord sent;
-    // As the server gives them back: char(n) padded, ints as their digits, rows in any order.
-    std::vector<Row> companies{Stored({u"12", u"Tolv AB   ", u"   "}), Stored({u"7", u"Sju AB  ", u"tq0007.dsn  "})};
-    std::vector<Row> parameters{Stored(
-        {u"99", u"Ägare AB    ", u"4711", u"3", u"0", u"50", u"2", std::nullopt, u"NYCKEL ", u"pw", u"C:\\Varnik"})};
-};
-
-TEST_F(Differences, NoneWhenEveryRowReadsBackAsSent) {
-    EXPECT_EQ(Lines(FindDifferences(sent, companies, parameters)), std::vector<std::string>{});
-}
-
-TEST_F(Differences, AMissingCompanyIsNamedByItsNumberInListOrder) {
-    sent.companies.push_back({u"", u"Utan nummer", u"", false});
-    sent.companies.insert(sent.companies.begin(), {u"3", u"Tre AB", u"", false});
-    EXPECT_EQ(Lines(FindDifferences(sent, companies, parameters)),
-              (std::vector<std::string>{"Företag 3 saknas i Varnik_tqsys", "Företag  saknas i Varnik_tqsys"}));
-}
-
-TEST_F(Differences, AnInsertedCompanyStoredOtherwiseNamesEachColumn) {
-    companies[1] = Stored({u"7", u"Sju", std::nullopt});
-    EXPECT_EQ(Lines(FindDifferences(sent, companies, parameters)),
-              std::vector<std::string>{"Företag 007 har andra värden i Varnik_tqsys: Namn: skickat 'Sju AB', lagrat "
-                                       "'Sju'; FileDSN: skickat 'tq0007.dsn', lagrat NULL"});
-}
-
-TEST_F(Differences, ACompanyTheRunDidNotInsertOnlyHasToBeThere) {
-    sent.companies[1].inserted = false;  // already there: the server refused it as a duplicate
-    companies[0] = Stored({u"12", u"Tolv AB, som det hette", u""});
-    EXPECT_EQ(Lines(FindDifferences(sent, companies, parameters)), std::vector<std::string>{});
-}
-
-TEST_F(Differences, AMissingParameterRowIsFoundByItsLicenceNumber) {
-    parameters[0][2] = CString(u"4712");
-    EXPECT_EQ(Lines(FindDifferences(sent, companies, parameters)),
-              std::vector<std::string>{"Parameterraden saknas i Varnik_tqsys"});
-    EXPECT_EQ(Lines(FindDifferences(sent, companies, {})),
-              std::vector<std::string>{"Parameterraden saknas i Varnik_tqsys"});
-}
-
-TEST_F(Differences, ARefusedParameterRowOnlyHasToBeThereWithItsLicenceNumber) {
-    sent.parameters.inserted = false;
-    parameters[0][1] = CString(u"Någon annan");
-    EXPECT_EQ(Lines(FindDifferences(sent, companies, parameters)), std::vector<std::string>{});
-}
-
-TEST_F(Differences, AnInsertedParameterRowStoredOtherwiseNamesEachColumn) {
-    sent.parameters.values = Parameters(std::nullopt, u"");
-    EXPECT_EQ(Lines(FindDifferences(sent, companies, parameters)),
-              std::vector<std::string>{"Parameterraden har andra värden i Varnik_tqsys: Licensagare: skickat NULL, "
-                                       "lagrat 'Ägare AB'; Major: skickat '', lagrat '3'"});
-}
-
-TEST_F(Differences, AnEmptyParameterTableSentAsEmptyTextsReadsBackAsZeroesAndBlanks) {
-    sent.parameters.values = Row(kParameterColumns.size(), CString());
-    parameters = {Stored({u"0", u"   ", u"0", u"0", u"0", u"0", u"0", u"0", u"  ", u"  ", u"  "})};
-    EXPECT_EQ(Lines(FindDifferences(sent, companies, parameters)), std::vector<std::string>{});
-}
+INSTANTIATE_TEST_SUITE_P(
+    Sites, Comparison,
+    ::testing::Values(
+        ComparisonCase{"EqualRowsReadBackWithoutFindings", [](Site&) {}, {}},
+        ComparisonCase{"AMissingCompanyIsNamedByItsNumberInListOrder",
+                       [](Site& s) {
+                           s.old.push_back(Fields({u"", u"Utan nummer", u""}));
+                           s.old.insert(s.old.begin(), Fields({u"3", u"Tre AB", u""}));
+                       },
+                       {"Företag 3 saknas i Varnik_tqsys", "Företag  saknas i Varnik_tqsys"}},
+        ComparisonCase{"AStaleRowAlreadyThereIsComparedToo",
+                       [](Site& s) {
+                           s.stored[1] = Fields({u"7", u"Sju", std::nullopt});
+                       },
+                       {"Företag 007 har andra värden i Varnik_tqsys: Namn: gamla systemet 'Sju AB', Varnik_tqsys "
+                        "'Sju'; FileDSN: gamla systemet 'tq0007.dsn', Varnik_tqsys NULL"}},
+        ComparisonCase{"TwoRowsForOneNumber",
+                       [](Site& s) {
+                           s.stored.push_back(Fields({u"12", u"Tolv AB", u""}));
+                       },
+                       {"Företag 12 finns 2 gånger i Varnik_tqsys"}},
+        ComparisonCase{"TwoCompaniesOfTheOldListWithOneNumber",
+                       [](Site& s) {
+                           s.old.push_back(Fields({u"7", u"Sju AB", u"tq0007.dsn"}));
+                       },
+                       {"Företagsnummer 007 finns 2 gånger i den gamla företagslistan"}},
+        ComparisonCase{"ACompanyBeyondTheOldList",
+                       [](Site& s) {
+                           s.stored.push_back(Fields({u"99", u"Nedlagt AB", u""}));
+                       },
+                       {"Företag 99 finns i Varnik_tqsys men inte i den gamla företagslistan"}},
+        ComparisonCase{"ASecondParameterRow",
+                       [](Site& s) {
+                           s.storedParameters.insert(s.storedParameters.begin(), s.storedParameters[0]);
+                           s.storedParameters[0][kLicensnrColumn] = CString(u"1");
+                       },
+                       {"Varnik_tqsys har 2 parameterrader men ska ha en"}},
+        ComparisonCase{"AParameterRowOfAnotherLicenceIsMissing",
+                       [](Site& s) { s.storedParameters[0][kLicensnrColumn] = CString(u"4712"); },
+                       {"Parameterraden saknas i Varnik_tqsys"}},
+        ComparisonCase{"AStaleParameterRowNamesEachColumnButShowsNoSecret",
+                       [](Site& s) {
+                           s.storedParameters[0][1] = std::nullopt;
+                           s.storedParameters[0][8] = CString(u"GAMMAL-NYCKEL");
+                           s.storedParameters[0][9] = CString(u"gammalt");
+                       },
+                       {"Parameterraden har andra värden i Varnik_tqsys: Licensagare: gamla systemet 'Ägare AB', "
+                        "Varnik_tqsys NULL; Nyckel: värdena skiljer sig (visas inte); Password: värdena skiljer sig "
+                        "(visas inte)"}},
+        ComparisonCase{
+            "AnEmptyParameterTableSentAsEmptyTextsReadsBackAsZeroesAndBlanks",
+            [](Site& s) {
+                s.oldParameters = Row(kParameterColumns.size(), CString());
+                s.storedParameters = {Fields({u"0", u"   ", u"0", u"0", u"0", u"0", u"0", u"0", u"  ", u"  ", u"  "})};
+            },
+            {}}),
+    [](const ::testing::TestParamInfo<ComparisonCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -299,6 +299,17 @@ std::vector<Row> ServerRows(const std::u16string& sql, const std::u16string& dat
     return result;
 }
 
+void ServerExecute(const std::u16string& sql) {
+    try {
+        CDatabase db;
+        db.OpenEx(CString(ServerConnect()));
+        db.ExecuteSQL(u"USE [Varnik_tqsys]");
+        db.ExecuteSQL(CString(sql));
+    } catch (const CDBException& e) {
+        ADD_FAILURE() << "the stand-in answered " << e.m_strError.ToUtf8() << " to " << Narrow(sql);
+    }
+}
+
 bool ServerHasSystemDatabase() {
     return !ServerRows(u"select 1 from sys.databases where name = 'Varnik_tqsys'", u"master").empty();
 }
@@ -685,8 +696,8 @@ TEST_F(OperatorRun, AConnectionDroppedMidMigrationAnsweredNoInTheMessageBoxChang
     EXPECT_NE(std::find_if(texts.begin(), texts.end(),
                            [](const std::wstring& text) {
                                return text.rfind(
-                                          L"Varnik_tqsys saknar uppgifter som finns i den gamla "
-                                          L"systemdatabasen (se loggen).",
+                                          L"Varnik_tqsys saknar uppgifter eller har andra v\u00e4rden \u00e4n den "
+                                          L"gamla systemdatabasen (se loggen).",
                                           0) == 0 &&
                                       text.find(L"Vill du forts\u00e4tta?") != std::wstring::npos;
                            }),
@@ -798,6 +809,42 @@ TEST_F(OperatorRun, ACompleteConversionCopiesTheSystemDatabaseAndRepointsTheInst
     for (const Row& parameter : Parameters().rows)
         parameters.push_back(AsStoredOnServer(Parameters(), parameter));
     EXPECT_EQ(Describe(ServerRows(SelectAll("TQ_PARAMETRAR", Parameters()))), Describe(parameters));
+}
+
+// The Varnik_tqsys the complete conversion left, with one company's name gone stale and the
+// parameter row's password changed: a second run finds both among rows it did not insert, shows no
+// secret, and the real question answered No leaves the installation folder as it was.
+TEST_F(OperatorRun, AStaleVarnikTqsysIsFoundAndTheQuestionAnsweredNoChangesNoFile) {
+    ASSERT_TRUE(ServerHasSystemDatabase()) << "the complete conversion runs first and leaves Varnik_tqsys";
+    ServerExecute(u"UPDATE TQ_FORETAG SET Namn = 'Gammalt namn AB' WHERE Nummer = 7");
+    ServerExecute(u"UPDATE TQ_PARAMETRAR SET Password = 'Gammalt-Hemligt'");
+
+    ModalRun run(kMainCaption);
+    ASSERT_TRUE(StartWithCompanies(run));
+    const int row = RowOf(run, u"7");
+    ASSERT_GE(row, 0);
+    DoubleClickRow(CompanyList(run), row);
+    HWND question = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (question = FindQuestion(run)) != nullptr; }, kRunPatience))
+        << "no question; the last line: " << Narrow(ItemText(Log(run), ItemCount(Log(run)) - 1));
+    const auto lines = LogLines(run);
+    ASSERT_GE(lines.size(), 2u);
+    std::string oldName;
+    for (const Row& company : Companies().rows)
+        if (company[0] == std::u16string(u"7"))
+            oldName = Narrow(*company[1]);
+    EXPECT_EQ(lines[lines.size() - 2].substr(4), "Företag 7 har andra värden i Varnik_tqsys: Namn: gamla systemet '" +
+                                                     oldName + "', Varnik_tqsys 'Gammalt namn AB'");
+    EXPECT_EQ(lines.back().substr(4),
+              "Parameterraden har andra värden i Varnik_tqsys: Password: värdena skiljer sig (visas inte)");
+    for (const auto& line : lines)
+        EXPECT_EQ(line.find("Gammalt-Hemligt"), std::string::npos) << line;
+
+    PostMessageW(GetDlgItem(question, IDNO), BM_CLICK, 0, 0);
+    const std::string stopped = "Konverteringen avbröts. Inga filer i " + Narrow(kInstallDir) + " har ändrats.";
+    ASSERT_TRUE(WaitUntil([&] { return LogLines(run).back().substr(4) == stopped; }))
+        << "the last line: " << LogLines(run).back();
+    EXPECT_EQ(Snapshot(kInstallDir), installBefore);
 }
 
 }  // namespace

@@ -1,0 +1,18 @@
+// The company DSN files beside the tool, copied into the installation folder.
+#pragma once
+
+#include "platform/CString.h"
+
+#include <utility>
+#include <vector>
+
+struct CompanyDsnCopyResult {
+    // A file of the target folder that differed from the one copied over it, and where it is kept.
+    std::vector<std::pair<CString, CString>> kept;
+    // A file that was not copied, and the system's reason.
+    std::vector<std::pair<CString, CString>> failed;
+};
+
+// Copies the company DSN files of `sourceDir` (tq????.dsn, the system DSN excepted) into
+// `targetDir`; a file there that differs is first kept aside, and one that is the same is left.
+CompanyDsnCopyResult CopyCompanyDsnFiles(CString sourceDir, CString targetDir);
