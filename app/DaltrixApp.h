@@ -6,4 +6,8 @@ class CDaltrixApp : public CWinApp {
 public:
     CDaltrixApp();
     bool InitInstance() override;
+    int ExitInstance() override;
+
+private:
+    int m_exitCode = 0;
 };

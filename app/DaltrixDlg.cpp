@@ -17,6 +17,11 @@ constexpr int kVirtualKeyC = 'C';
 
 constexpr const char16_t* kMenuCopy = u"Kopiera";
 constexpr const char16_t* kMenuSelectAll = u"Markera allt";
+constexpr const char16_t* kMenuCheck = u"Kontrollera mot den här servern (ändrar ingenting)";
+constexpr const char16_t* kMenuConvert = u"Konvertera till den här servern";
+
+// The message a dialog started with a verb on its command line posts to itself.
+constexpr unsigned kWmRunScript = wnd::kWmApp + 1;
 
 }  // namespace
 
@@ -47,6 +52,9 @@ const MessageMap& CDaltrixDlg::GetMessageMap() const {
          [](CDialogEx& d, const MessageArgs& a) { Self(d).OnLogKeyDown(a.key, a.ctrl); }},
         {wnd::kWmContextMenu, IDC_LOG_LIST, 0,
          [](CDialogEx& d, const MessageArgs& a) { Self(d).OnLogContextMenu(a.point); }},
+        {wnd::kWmContextMenu, IDC_COMPANY_LIST, 0,
+         [](CDialogEx& d, const MessageArgs& a) { Self(d).OnCompanyContextMenu(a.point, a.fromKeyboard); }},
+        {kWmRunScript, 0, 0, [](CDialogEx& d, const MessageArgs&) { Self(d).OnRunScript(); }},
     };
     return map;
 }
@@ -60,6 +68,9 @@ bool CDaltrixDlg::OnInitDialog() {
             menu->AppendMenu(wnd::kMfSeparator);
             menu->AppendMenu(wnd::kMfString, IDM_ABOUTBOX, about);
         }
+        const CString restore = wnd::LoadResourceString(IDS_RESTORE);
+        if (!restore.IsEmpty())
+            menu->AppendMenu(wnd::kMfString, IDM_RESTORE, restore);
     }
     SetIcon(m_hIcon, true);
     SetIcon(m_hIcon, false);
@@ -73,6 +84,8 @@ bool CDaltrixDlg::OnInitDialog() {
     m_logFile.Open();
     m_msgNo = 1;
     AddLog(logfmt::kClickStart);
+    if (m_script.verb != ScriptCommand::Verb::None)
+        PostToSelf(kWmRunScript);
     return true;
 }
 
@@ -100,12 +113,23 @@ CString VisibleText(CString text) {
 void CDaltrixDlg::PrepareLoginPrompt(CDatabase& database) {
     PaintPacing::ReleaseAll();
     database.SetPromptOwner(wnd::PromptOwner());
+    // Nobody is there to answer a prompt in a run from a script.
+    database.AllowPrompt(m_script.verb == ScriptCommand::Verb::None);
+}
+
+bool CDaltrixDlg::Ask(const CString& question) {
+    if (m_script.verb == ScriptCommand::Verb::None)
+        return AskYesNo(question);
+    AddLog(m_script.yes ? logfmt::kScriptAnsweredYes : logfmt::kScriptAnsweredNo);
+    return m_script.yes;
 }
 
 void CDaltrixDlg::OnSysCommand(unsigned id, std::intptr_t /*lParam*/) {
     if ((id & 0xFFF0) == IDM_ABOUTBOX) {
         CAboutDlg about;
         about.DoModal();
+    } else if ((id & 0xFFF0) == IDM_RESTORE) {
+        RestoreSystemDsn();
     } else {
         Default();
     }
@@ -154,6 +178,27 @@ void CDaltrixDlg::OnLogContextMenu(CPoint point) {
             break;
         case IDM_LOG_SELECT_ALL:
             m_logList.SelectAllItems();
+            break;
+        default:
+            break;  // dismissed
+    }
+}
+
+// Right-click, Shift+F10 or the menu key on a company: the two things to do with its server. A
+// menu from the keyboard belongs to the selected row, one from the mouse to the row under it.
+void CDaltrixDlg::OnCompanyContextMenu(CPoint point, bool fromKeyboard) {
+    const int row = fromKeyboard ? m_companyList.GetSelectionMark() : m_companyList.RowAt(point);
+    CMenu menu;
+    if (row < 0 || !menu.CreatePopupMenu())
+        return;
+    menu.AppendMenu(wnd::kMfString, IDM_COMPANY_CHECK, kMenuCheck);
+    menu.AppendMenu(wnd::kMfString, IDM_COMPANY_CONVERT, kMenuConvert);
+    switch (menu.TrackPopupMenu(point, *this)) {
+        case IDM_COMPANY_CHECK:
+            CheckCompany(row);
+            break;
+        case IDM_COMPANY_CONVERT:
+            ConvertCompany(row);
             break;
         default:
             break;  // dismissed

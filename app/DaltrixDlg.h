@@ -2,6 +2,7 @@
 // member operations, found in the folder of its subsystem.
 #pragma once
 
+#include "CommandLine.h"
 #include "LogFile.h"
 
 #include "conversion/Verification.h"
@@ -39,6 +40,13 @@ public:
     IconHandle OnQueryDragIcon();
     void OnLogKeyDown(int key, bool ctrl);
     void OnLogContextMenu(CPoint point);
+    // The company's menu: check against its server, or convert to it, as a double-click does.
+    void OnCompanyContextMenu(CPoint point, bool fromKeyboard);
+    // A verb of the command line, run once the dialog shows; the dialog then closes with the
+    // script's exit code.
+    void OnRunScript();
+    // A question for the operator; in a run from the command line, answered by /ja and logged.
+    bool Ask(const CString& question);
 
     // Each stage logs its own outcome. The results marked [[nodiscard]] steer the run; the others
     // are only reported, and the run goes on whatever they are.
@@ -61,11 +69,17 @@ public:
     std::vector<Row> ListedCompanies() const;
     // What Varnik_tqsys, the connection's current database, holds otherwise than the old system.
     std::vector<Finding> ReadBackFindings(const Row& oldParameters);
+    // How far a conversion for the company on this row would go, changing nothing; the number of
+    // obstacles found (-1 when no row is chosen).
+    int CheckCompany(int row);
 
     // DSN files (dsn/)
     [[nodiscard]] bool BackupSystemDsn();
     [[nodiscard]] bool WriteSystemDsn();
     void PutOlderBackupBack();
+    // The product's own tqsys.dsn back from tqsys.bak, after the operator's Yes; true when done.
+    bool RestoreSystemDsn();
+    void PutKeptCompanyDsnFilesBack();
 
     CListCtrl m_logList;
     CListCtrl m_companyList;
@@ -97,6 +111,10 @@ public:
     CString m_olderBackup;
     // Every log line is also kept in Daltrix.log beside the program.
     CLogFile m_logFile;
+    // True once "Starta" has listed the old system's companies.
+    bool m_companiesListed = false;
+    // The command line's verb; Verb::None when the operator works at the dialog.
+    ScriptCommand m_script;
 
 protected:
     void DoDataExchange(CDataExchange* dx) override;
@@ -104,7 +122,12 @@ protected:
 
 private:
     void CopySelectedLogLines();
+    int RunScript();
+    int RowOfCompany(const CString& number) const;
 };
+
+// The folder of the running program, with its trailing backslash.
+CString ToolFolder();
 
 // The connect string of a company's file DSN beside the tool: "FILEDSN=<exeDir>tq%04d.dsn;".
 CString CompanyConnectString(const CString& exeDir, const CString& companyNo);

@@ -76,12 +76,40 @@ inline constexpr const char16_t* kBackupKept =
 inline constexpr const char16_t* kOwnSystemDsnReplaced =
     u"%03d Info: tqsys.dsn är skriven av Daltrix och skrivs om, det finns ingen tqsys.bak";
 inline constexpr const char16_t* kOlderBackupKept = u"%03d Info: Den äldre tqsys.bak sparas som %s";
-inline constexpr const char16_t* kOlderBackupBack = u"%03d Info: %s heter åter tqsys.bak";
+inline constexpr const char16_t* kNamedBack = u"%03d Info: %s heter åter %s";
 inline constexpr const char16_t* kCannotRename = u"%03d Kunde inte byta namn på %s %d";
 inline constexpr const char16_t* kCreatingSystemDsn = u"%03d Skapar ny tqsys.dsn";
 inline constexpr const char16_t* kRestoringSystemDsn = u"%03d Återställer tqsys.dsn från tqsys.bak";
 inline constexpr const char16_t* kCannotCreateFile = u"%03d FEL! Kunde inte skapa %s! Felkod %d";
 inline constexpr const char16_t* kCannotSaveLog = u"%03d Loggen kan inte sparas i %s: %s";
+
+// The check of a conversion, which changes nothing.
+inline constexpr const char16_t* kCheckStarting = u"%03d Kontrollerar om företag %s kan konverteras. Ingenting ändras.";
+inline constexpr const char16_t* kCheckFine = u"%03d OK: %s";
+inline constexpr const char16_t* kCheckNote = u"%03d Att veta: %s";
+inline constexpr const char16_t* kCheckObstacle = u"%03d Hinder: %s";
+inline constexpr const char16_t* kCheckNoObstacles =
+    u"%03d Kontrollen är klar: inga hinder. Företag %s kan konverteras.";
+inline constexpr const char16_t* kCheckObstacles =
+    u"%03d Kontrollen är klar: %d hinder. Rätta dem före konverteringen.";
+
+// Putting the product's own tqsys.dsn back.
+inline constexpr const char16_t* kRestoreNoBackup = u"%03d Återställer inte: det finns ingen tqsys.bak i %s";
+inline constexpr const char16_t* kRestoreNotOwn =
+    u"%03d Återställer inte: tqsys.dsn i %s är inte den som Daltrix skrev";
+inline constexpr const char16_t* kRestoreDeclined = u"%03d Återställer inte: frågan besvarades Nej";
+inline constexpr const char16_t* kRestored =
+    u"%03d Återställt: Varnik Lön använder åter sin egen tqsys.dsn. Varnik_tqsys finns kvar på servern.";
+
+// A run from the command line.
+inline constexpr const char16_t* kScriptStarted = u"%03d Körs från kommandoraden: %s";
+inline constexpr const char16_t* kScriptWrongArguments =
+    u"%03d Fel på kommandoraden: %s. Daltrix.exe /? visar hur programmet körs från kommandoraden.";
+inline constexpr const char16_t* kScriptNoCompany = u"%03d Företag %s finns inte i listan";
+inline constexpr const char16_t* kScriptAnsweredYes = u"%03d Frågan besvarades Ja, eftersom /ja gavs";
+inline constexpr const char16_t* kScriptAnsweredNo = u"%03d Frågan besvarades Nej, eftersom /ja inte gavs";
+inline constexpr const char16_t* kScriptStopped = u"%03d Körningen avbröts: %s";
+inline constexpr const char16_t* kScriptEnds = u"%03d Daltrix avslutas med slutkod %d";
 
 // Only in Daltrix.log, unnumbered: the line that opens each start's part of the file, with the
 // date and time, the version, the processor and the computer, so that support can tell the runs

@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr const char16_t* kNoValidNumber = u"Företaget saknar ett giltigt nummer";
-
 // A value as a quoted SQL literal; a quote inside it is doubled, so O'Brien keeps its name.
 CString SqlLiteral(const std::optional<CString>& value) {
     if (!value)
@@ -15,19 +13,6 @@ CString SqlLiteral(const std::optional<CString>& value) {
     CString escaped = *value;
     escaped.Replace(u"'", u"''");
     return CString(u"'") + escaped + u"'";
-}
-
-// Why the row's values cannot go in whole, column by column, against the columns the server
-// has; nothing when all fit.
-template <size_t N>
-std::optional<CString> RowRefusal(const std::array<SystemColumn, N>& columns, const SystemLayout::Table& table,
-                                  const Row& values) {
-    for (size_t column = 0; column < N; ++column)
-        if (values[column])
-            if (auto refusal =
-                    ValueRefusal(columns[column], *values[column], SystemLayout::Room(table, columns[column])))
-                return refusal;
-    return std::nullopt;
 }
 
 // Sends the insert; the server's reason when it refuses it.
@@ -41,10 +26,7 @@ std::optional<CString> Insert(CDatabase& db, const CString& insert) {
 }
 
 std::optional<CString> InsertCompany(CDatabase& db, const SystemLayout::Table& table, const Row& company) {
-    // An empty number would be stored as 0 and a wrong one refused by the server: neither names it.
-    if (!WholeNumber(company[0].value_or(CString())))
-        return CString(kNoValidNumber);
-    if (auto refusal = RowRefusal(kCompanyColumns, table, company))
+    if (auto refusal = CompanyRefusal(table, company))
         return refusal;
     return Insert(db, CString::Format(u"INSERT INTO TQ_FORETAG (Nummer, Namn, FileDSN) VALUES(%s,%s,%s)",
                                       {SqlLiteral(company[0]), SqlLiteral(company[1]), SqlLiteral(company[2])}));

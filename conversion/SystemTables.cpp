@@ -6,6 +6,7 @@
 
 namespace {
 
+constexpr const char16_t* kNoValidNumber = u"Företaget saknar ett giltigt nummer";
 constexpr const char16_t* kZeroInside = u"%s innehåller ett nolltecken, som skulle kapa värdet";
 constexpr const char16_t* kNotIn1252 = u"Tecknet %s finns inte i teckentabell 1252 och kan inte lagras";
 constexpr const char16_t* kSecretNotIn1252 =
@@ -144,6 +145,22 @@ std::optional<CString> ValueRefusal(const SystemColumn& column, const CString& v
 
 std::optional<CString> ValueRefusal(const SystemColumn& column, const CString& value) {
     return ValueRefusal(column, value, column.room);
+}
+
+std::optional<CString> RowRefusal(std::span<const SystemColumn> columns, const SystemLayout::Table& table,
+                                  const Row& values) {
+    for (size_t column = 0; column < columns.size() && column < values.size(); ++column)
+        if (values[column])
+            if (auto refusal =
+                    ValueRefusal(columns[column], *values[column], SystemLayout::Room(table, columns[column])))
+                return refusal;
+    return std::nullopt;
+}
+
+std::optional<CString> CompanyRefusal(const SystemLayout::Table& table, const Row& company) {
+    if (company.empty() || !WholeNumber(company[0].value_or(CString())))
+        return CString(kNoValidNumber);
+    return RowRefusal(kCompanyColumns, table, company);
 }
 
 // A server quotes a value it refuses, or the part of it that fits a column (error 2628): each

@@ -9,6 +9,7 @@
 #include <array>
 #include <map>
 #include <optional>
+#include <span>
 #include <vector>
 
 struct SystemColumn {
@@ -101,6 +102,14 @@ CString WithoutZeroPadding(const CString& text);
 // with ANSI_WARNINGS OFF cuts without a word. A secret column's refusal shows none of its value.
 std::optional<CString> ValueRefusal(const SystemColumn& column, const CString& value, int room);
 std::optional<CString> ValueRefusal(const SystemColumn& column, const CString& value);
+
+// Why the row's values cannot go in whole, column by column, against the columns the server has;
+// nothing when all fit.
+std::optional<CString> RowRefusal(std::span<const SystemColumn> columns, const SystemLayout::Table& table,
+                                  const Row& values);
+// The same for a company, whose number must also be a whole number: an empty one would be stored
+// as 0 and a wrong one refused by the server, neither naming it.
+std::optional<CString> CompanyRefusal(const SystemLayout::Table& table, const Row& company);
 
 // The old system database's first parameter row, with the zero padding of its values dropped;
 // eleven empty texts when it has none, a NULL field as NULL.

@@ -151,7 +151,7 @@ bool CDaltrixDlg::VerifySystemDatabase() {
     }
     for (const Finding& finding : findings)
         AddLog(finding.format, finding.args);
-    if (!AskYesNo(kIncompleteQuestion)) {
+    if (!Ask(kIncompleteQuestion)) {
         AddLog(logfmt::kConversionStopped, {m_installDir});
         return false;
     }

@@ -13,6 +13,7 @@ bool CDaltrixDlg::LoadCompanyList() {
     m_sysDb.Close();
     m_companyList.DeleteAllItems();
     m_companies.clear();
+    m_companiesListed = false;
 
     const CString connect = CString(u"FILEDSN=") + ConnectValue(m_localSysDsn);
     bool opened = false;
@@ -51,6 +52,7 @@ bool CDaltrixDlg::LoadCompanyList() {
         m_companies.push_back(std::move(company));
     }
     std::reverse(m_companies.begin(), m_companies.end());
+    m_companiesListed = true;
     AddLog(logfmt::kDoubleClickCompany);
     return true;
 }

@@ -4,6 +4,11 @@
 
 #include "platform/System.h"
 
+CString ToolFolder() {
+    const CString program = sys::ModuleFileName();
+    return program.Left(program.ReverseFind(u'\\') + 1);
+}
+
 void CDaltrixDlg::OnStartClicked() {
     if (!sys::IsAdministrator()) {
         AddLog(logfmt::kNotAdministrator);
@@ -17,8 +22,7 @@ void CDaltrixDlg::OnStartClicked() {
     AddLog(logfmt::kStarting);
     AddLog(logfmt::kMayNeedLogin);
 
-    const CString program = sys::ModuleFileName();
-    m_exeDir = program.Left(program.ReverseFind(u'\\') + 1);
+    m_exeDir = ToolFolder();
     m_localSysDsn = m_exeDir + u"tqsys.dsn";
     if (sys::PathIsMissing(m_localSysDsn)) {
         AddLog(logfmt::kNoSystemDsn, {m_localSysDsn});

@@ -13,6 +13,10 @@ struct CompanyDsnCopyResult {
     std::vector<std::pair<CString, CString>> failed;
 };
 
+// True for a company DSN file's name by the pattern tq????.dsn (Windows' rules), the system DSN
+// excepted: it matches too, and is known by its name in any letter case.
+bool IsCompanyDsn(const CString& name);
+
 // Copies the company DSN files of `sourceDir` (tq????.dsn, the system DSN excepted) into
 // `targetDir`; a file there that differs is first kept aside, and one that is the same is left.
 CompanyDsnCopyResult CopyCompanyDsnFiles(CString sourceDir, CString targetDir);

@@ -37,3 +37,8 @@ std::optional<CString> LastKept(const CString& path) {
     }
     return last;
 }
+
+bool SameFileContent(const CString& a, const CString& b) {
+    const auto first = sys::ReadWholeFile(a);
+    return first && first == sys::ReadWholeFile(b);
+}

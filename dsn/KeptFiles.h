@@ -13,3 +13,6 @@ int KeepAside(const CString& path, CString& keptPath);
 
 // The file's kept copy with the highest number, the one kept last; nothing when it has none.
 std::optional<CString> LastKept(const CString& path);
+
+// True when both files can be read and hold the same bytes.
+bool SameFileContent(const CString& a, const CString& b);

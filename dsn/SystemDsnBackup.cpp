@@ -49,6 +49,6 @@ void CDaltrixDlg::PutOlderBackupBack() {
         return;
     const CString backup = SystemDsnBackupPath(m_installDir);
     if (sys::Rename(m_olderBackup, backup) == 0)
-        AddLog(logfmt::kOlderBackupBack, {m_olderBackup});
+        AddLog(logfmt::kNamedBack, {m_olderBackup, CString(u"tqsys.bak")});
     m_olderBackup = CString();
 }

@@ -17,6 +17,10 @@ bool IsAdministrator();
 // The running program's full path, as a buffer of 260 characters holds it.
 CString ModuleFileName();
 
+// The arguments the program was started with, without its own name, split as Windows splits a
+// command line (quotes group, backslashes before a quote escape it).
+std::vector<CString> CommandLineArguments();
+
 // Missing only when the query fails with "file not found": a folder, a file, and any other
 // failure (path not found, access denied) count as present.
 bool PathIsMissing(const CString& path);

@@ -21,6 +21,8 @@ constexpr unsigned kWmContextMenu = 0x007B;
 constexpr unsigned kWmNotify = 0x004E;
 constexpr unsigned kWmCommand = 0x0111;
 constexpr unsigned kWmSysCommand = 0x0112;
+// The first of the messages a program defines for itself (WM_APP).
+constexpr unsigned kWmApp = 0x8000;
 constexpr int kBnClicked = 0;
 constexpr int kNmDblclk = -3;
 constexpr int kLvnKeydown = -155;
@@ -41,6 +43,9 @@ IconHandle LoadAppIcon(int groupId);
 CString LoadResourceString(unsigned id);
 
 void SetClipboardText(const CString& text);
+
+// A message box of its own, with an information icon and OK, for a program that shows no dialog.
+void ShowInformation(const CString& caption, const CString& text);
 }  // namespace wnd
 
 struct NMHDR {
@@ -57,7 +62,8 @@ struct CPoint {
 
 // What a handler is given: the command id (WM_SYSCOMMAND's nID), the notification, for key
 // notifications the virtual key with the state of Ctrl, and for a context menu the screen point
-// it belongs at (for one asked for from the keyboard, the back end has chosen a point on the control).
+// it belongs at (for one asked for from the keyboard, the back end has chosen a point on the control,
+// and says so).
 struct MessageArgs {
     unsigned id = 0;
     std::intptr_t lParam = 0;
@@ -66,6 +72,7 @@ struct MessageArgs {
     int key = 0;
     bool ctrl = false;
     CPoint point;
+    bool fromKeyboard = false;
 };
 
 class CDialogEx;
@@ -121,6 +128,8 @@ public:
     bool EnsureVisible(int item, bool partialOk);
     // The row last selected, or -1 when none has been.
     int GetSelectionMark() const;
+    // The row at a point of the screen, in any of its columns; -1 when there is none.
+    int RowAt(CPoint screenPoint) const;
     bool DeleteAllItems();
     // A row was added: it shows while a handler still runs, painted now or, in a burst of rows,
     // paced (see PaintPacing).
@@ -174,6 +183,9 @@ public:
     // Shows the dialog and runs its message loop until it ends; returns the end code.
     int DoModal();
     void EndDialog(int result);
+    // Has the message (kWmApp and up) handled by this dialog's map once the current handler and
+    // those already waiting are done.
+    void PostToSelf(unsigned message);
 
     virtual bool OnInitDialog();
     virtual void DoDataExchange(CDataExchange* dx);
@@ -218,6 +230,8 @@ public:
     explicit CWinApp(const char16_t* appName = nullptr);
     virtual ~CWinApp();
     virtual bool InitInstance();
+    // The process's exit code, asked for once InitInstance has returned.
+    virtual int ExitInstance() { return 0; }
     void SetRegistryKey(const CString& key) { m_registryKey = key; }
 
     CWnd* m_pMainWnd = nullptr;

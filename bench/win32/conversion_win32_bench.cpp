@@ -56,7 +56,7 @@ bool EndsRun(const std::u16string& message) {
            StartsWith(message, Lead(logfmt::kCannotRename)) || StartsWith(message, Lead(logfmt::kCannotCreateFile));
 }
 
-struct RunOutcome {
+struct TimedRun {
     bool complete = false;
     bool createdDatabase = false;
     int failedInserts = 0;
@@ -102,8 +102,8 @@ bool WaitForRunEnd(const ModalRun& run) {
         kRunPatience);
 }
 
-RunOutcome Convert(int companies, bool shown) {
-    RunOutcome outcome;
+TimedRun Convert(int companies, bool shown) {
+    TimedRun outcome;
     ModalRun run(kMainCaption);
     if (!run.Window())
         return outcome;
@@ -153,7 +153,7 @@ RunOutcome Convert(int companies, bool shown) {
 }
 
 // A timed run: complete, and one failed insert for every company.
-bool Repeated(const RunOutcome& outcome, int companies) {
+bool Repeated(const TimedRun& outcome, int companies) {
     return outcome.complete && !outcome.createdDatabase && outcome.failedInserts == companies;
 }
 
@@ -167,7 +167,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    const RunOutcome first = Convert(companies, false);
+    const TimedRun first = Convert(companies, false);
     if (!first.complete)
         return 1;
     bench::Note(std::string(first.createdDatabase ? "first conversion" : "warm-up run") + ", " +
@@ -177,7 +177,7 @@ int main(int argc, char** argv) {
     for (int pair = 0; pair < pairs; ++pair) {
         // Alternating which goes first evens out a machine that gets busier or quieter.
         for (const bool shown : {pair % 2 == 0, pair % 2 != 0}) {
-            const RunOutcome outcome = Convert(companies, shown);
+            const TimedRun outcome = Convert(companies, shown);
             if (!Repeated(outcome, companies)) {
                 bench::Note("not a repeated run: " + std::to_string(outcome.failedInserts) + " failed inserts of " +
                             std::to_string(companies));

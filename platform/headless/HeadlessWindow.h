@@ -52,6 +52,7 @@ struct CDialogEx::DialogImpl {
     CRect client{0, 0, 1000, 600};
     bool ended = false;
     int endCode = 0;
+    std::deque<unsigned> posted;  // messages waiting for headless::RunPosted
     struct DrawnIcon {
         int x, y;
         IconHandle icon;
@@ -71,6 +72,7 @@ struct ShownMenu {
 // What the framework showed outside the dialog itself, and what the operator does next there.
 struct Screen {
     std::vector<CString> stopMessages;
+    std::vector<CString> informations;     // every information box, caption and text joined by a line feed
     std::vector<CString> questions;        // every Yes/No question asked, in order
     std::deque<bool> answers;              // the operator's next answers, true for Yes; No when none is left
     std::vector<unsigned> modalTemplates;  // every DoModal, in order
@@ -93,8 +95,14 @@ LRESULT DoubleClick(CDialogEx& dialog, int listId);
 void SelectRow(CListCtrl& list, int row);
 void SysCommand(CDialogEx& dialog, unsigned id);
 void KeyDown(CDialogEx& dialog, int listId, int key, bool ctrl);
-// A right-click on the control at the screen point; the next popup is answered with `choice`.
-void ContextMenu(CDialogEx& dialog, int controlId, CPoint at, unsigned choice);
+// A right-click on the control at the screen point (or the menu key, from the keyboard); the
+// next popup is answered with `choice`.
+void ContextMenu(CDialogEx& dialog, int controlId, CPoint at, unsigned choice, bool fromKeyboard = false);
+// Where a row of a headless list lies on the screen: rows stand kRowHeight apart from the top.
+constexpr int kRowHeight = 20;
+CPoint RowPoint(int row);
+// Handles the messages the dialog posted to itself, in order, as its message loop would.
+void RunPosted(CDialogEx& dialog);
 
 // The list's rows: each row's cells joined as the list shows them.
 std::vector<std::string> ItemTexts(const CListCtrl& list, int column = 0);

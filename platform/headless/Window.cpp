@@ -19,10 +19,20 @@ IconHandle LoadAppIcon(int /*groupId*/) {
     return &g_iconToken;
 }
 CString LoadResourceString(unsigned id) {
-    return id == 101 ? CString(u"" TEXT_ABOUTBOX_MENU) : CString();
+    switch (id) {
+        case 101:
+            return CString::FromUtf8(TEXT_ABOUTBOX_MENU);
+        case 103:
+            return CString::FromUtf8(TEXT_RESTORE_MENU);
+        default:
+            return CString();
+    }
 }
 void SetClipboardText(const CString& text) {
     headless::TheScreen().clipboard = text;
+}
+void ShowInformation(const CString& caption, const CString& text) {
+    headless::TheScreen().informations.push_back(caption + u"\n" + text);
 }
 }  // namespace wnd
 
@@ -119,6 +129,11 @@ int CListCtrl::GetSelectionMark() const {
     return m_impl->selectionMark;
 }
 
+int CListCtrl::RowAt(CPoint screenPoint) const {
+    const int row = screenPoint.y >= 0 ? screenPoint.y / headless::kRowHeight : -1;
+    return row < GetItemCount() ? row : -1;
+}
+
 bool CListCtrl::DeleteAllItems() {
     m_impl->rows.clear();
     m_impl->selected.clear();
@@ -189,6 +204,10 @@ int CDialogEx::DoModal() {
 void CDialogEx::EndDialog(int result) {
     m_dialogImpl->ended = true;
     m_dialogImpl->endCode = result;
+}
+
+void CDialogEx::PostToSelf(unsigned message) {
+    m_dialogImpl->posted.push_back(message);
 }
 
 CWnd* CDialogEx::GetDlgItem(int id) {
@@ -282,12 +301,26 @@ void KeyDown(CDialogEx& dialog, int listId, int key, bool ctrl) {
     dialog.Dispatch(wnd::kWmNotify, listId, wnd::kLvnKeydown, args);
 }
 
-void ContextMenu(CDialogEx& dialog, int controlId, CPoint at, unsigned choice) {
+void ContextMenu(CDialogEx& dialog, int controlId, CPoint at, unsigned choice, bool fromKeyboard) {
     TheScreen().menuChoice = choice;
     MessageArgs args;
     args.point = at;
+    args.fromKeyboard = fromKeyboard;
     dialog.Dispatch(wnd::kWmContextMenu, controlId, 0, args);
     TheScreen().menuChoice = 0;
+}
+
+CPoint RowPoint(int row) {
+    return CPoint{5, row * kRowHeight + kRowHeight / 2};
+}
+
+void RunPosted(CDialogEx& dialog) {
+    auto& posted = dialog.m_dialogImpl->posted;
+    while (!posted.empty()) {
+        const unsigned message = posted.front();
+        posted.pop_front();
+        dialog.Dispatch(message, 0, 0, MessageArgs{});
+    }
 }
 
 std::vector<std::string> ItemTexts(const CListCtrl& list, int column) {

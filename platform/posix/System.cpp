@@ -103,6 +103,16 @@ CString ModuleFileName() {
     return WindowsShaped(std::string(buffer, length > 0 ? static_cast<size_t>(length) : 0)).Left(259);
 }
 
+std::vector<CString> CommandLineArguments() {
+    std::ifstream in("/proc/self/cmdline", std::ios::binary);
+    std::vector<CString> arguments;
+    for (std::string argument; std::getline(in, argument, '\0');)
+        arguments.push_back(CString::FromUtf8(argument));
+    if (!arguments.empty())
+        arguments.erase(arguments.begin());
+    return arguments;
+}
+
 // Windows tells "file not found" (the last part is missing) from "path not found" (a folder
 // on the way is missing); only the first counts as missing.
 bool PathIsMissing(const CString& path) {

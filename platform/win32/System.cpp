@@ -4,6 +4,8 @@
 
 #include "platform/System.h"
 
+#include <shellapi.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <io.h>
@@ -97,6 +99,15 @@ CString ModuleFileName() {
     const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
     // A path longer than the buffer comes back cut off; older systems then leave out the zero.
     return win32::FromWide(path, wcsnlen(path, length));
+}
+
+std::vector<CString> CommandLineArguments() {
+    int count = 0;
+    std::unique_ptr<LPWSTR, decltype(&LocalFree)> arguments(CommandLineToArgvW(GetCommandLineW(), &count), &LocalFree);
+    std::vector<CString> result;
+    for (int i = 1; arguments && i < count; ++i)
+        result.push_back(win32::FromWide(arguments.get()[i], wcslen(arguments.get()[i])));
+    return result;
 }
 
 bool PathIsMissing(const CString& path) {

@@ -5,7 +5,9 @@
 #include "platform/Window.h"
 
 extern "C" int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*commandLine*/, int /*show*/) {
-    if (CWinApp* app = AfxGetApp())
-        app->InitInstance();
-    return 0;
+    CWinApp* app = AfxGetApp();
+    if (!app)
+        return 0;
+    app->InitInstance();
+    return app->ExitInstance();
 }

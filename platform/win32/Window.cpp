@@ -145,6 +145,7 @@ INT_PTR OnContextMenu(CDialogEx& dialog, WPARAM wParam, LPARAM lParam) {
     MessageArgs args;
     args.lParam = lParam;
     args.point = CPoint{at.x, at.y};
+    args.fromKeyboard = lParam == -1;
     return dialog.Dispatch(wnd::kWmContextMenu, GetDlgCtrlID(control), 0, args) ? TRUE : FALSE;
 }
 
@@ -172,6 +173,8 @@ INT_PTR Route(CDialogEx& dialog, HWND hwnd, UINT message, WPARAM wParam, LPARAM 
             return dialog.Dispatch(wnd::kWmQueryDragIcon, 0, 0, args) ? static_cast<INT_PTR>(result) : FALSE;
         }
         default:
+            if (message >= WM_APP && message <= 0xBFFF)
+                return dialog.Dispatch(message, 0, 0, MessageArgs{}) ? TRUE : FALSE;
             return FALSE;
     }
 }
@@ -304,6 +307,11 @@ int CDialogEx::DoModal() {
 void CDialogEx::EndDialog(int result) {
     if (m_impl->hwnd)
         ::EndDialog(m_impl->hwnd, result);
+}
+
+void CDialogEx::PostToSelf(unsigned message) {
+    if (m_impl->hwnd)
+        PostMessageW(m_impl->hwnd, message, 0, 0);
 }
 
 CWnd* CDialogEx::GetDlgItem(int id) {
@@ -469,6 +477,16 @@ int CListCtrl::GetSelectionMark() const {
     return m_impl->hwnd ? static_cast<int>(SendMessageW(m_impl->hwnd, LVM_GETSELECTIONMARK, 0, 0)) : -1;
 }
 
+int CListCtrl::RowAt(CPoint screenPoint) const {
+    if (!m_impl->hwnd)
+        return -1;
+    LVHITTESTINFO hit{};
+    hit.pt = POINT{screenPoint.x, screenPoint.y};
+    ScreenToClient(m_impl->hwnd, &hit.pt);
+    SendToList(m_impl->hwnd, LVM_SUBITEMHITTEST, 0, &hit);
+    return (hit.flags & LVHT_ONITEM) ? hit.iItem : -1;
+}
+
 bool CListCtrl::DeleteAllItems() {
     return m_impl->hwnd && SendMessageW(m_impl->hwnd, LVM_DELETEALLITEMS, 0, 0) != FALSE;
 }
@@ -565,6 +583,10 @@ CString LoadResourceString(unsigned id) {
     const wchar_t* text = nullptr;
     const int length = LoadStringW(ResourceModule(), id, reinterpret_cast<wchar_t*>(&text), 0);
     return length > 0 && text ? win32::FromWide(text, static_cast<size_t>(length)) : CString();
+}
+
+void ShowInformation(const CString& caption, const CString& text) {
+    MessageBoxW(nullptr, win32::Wide(text), win32::Wide(caption), MB_ICONINFORMATION | MB_OK);
 }
 
 void SetClipboardText(const CString& text) {

@@ -93,6 +93,8 @@ public:
     StandIn(const StandIn&) = delete;
     StandIn& operator=(const StandIn&) = delete;
     int port() const { return m_port; }
+    // Where its databases lie, one SQLite file each.
+    fs::path DataDir() const { return m_dir / "data"; }
     // Every SQL text the stand-in received, in order.
     std::vector<std::string> Statements() const;
     // A company file DSN that reaches the stand-in through FreeTDS.

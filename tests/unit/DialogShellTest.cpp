@@ -34,13 +34,15 @@ TEST(DialogStart, ShowsOneNumberedLineAndAnEmptyCompanyListWithItsColumns) {
     EXPECT_EQ(f.dlg->m_dialogImpl->smallIcon, f.dlg->m_hIcon);
 }
 
-TEST(DialogStart, SystemMenuEndsWithASeparatorAndTheAboutItem) {
+TEST(DialogStart, SystemMenuEndsWithASeparatorTheAboutItemAndTheWayBack) {
     DialogFixture f;
     const auto& items = f.dlg->GetSystemMenu(false)->m_impl->items;
-    ASSERT_EQ(items.size(), 2u);
+    ASSERT_EQ(items.size(), 3u);
     EXPECT_EQ(items[0].flags, wnd::kMfSeparator);
     EXPECT_EQ(items[1].id, static_cast<unsigned>(IDM_ABOUTBOX));
     EXPECT_EQ(items[1].text.ToUtf8(), "&About Daltrix...");
+    EXPECT_EQ(items[2].id, static_cast<unsigned>(IDM_RESTORE));
+    EXPECT_EQ(items[2].text.ToUtf8(), "Återställ tqsys.dsn från tqsys.bak...");
 }
 
 TEST(DialogSystemMenu, EveryIdFrom16To31OpensTheAboutBoxAndOthersGoToTheFramework) {

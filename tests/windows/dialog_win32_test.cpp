@@ -142,22 +142,26 @@ TEST_F(MainDialog, TheDialogHasItsTemplateSizeWhereTheScreenHoldsIt) {
     EXPECT_LE(std::abs((window.left + window.right) - (area.left + area.right)), 2) << "centred on the screen";
 }
 
-TEST_F(MainDialog, TheSystemMenuEndsWithTheAboutItem) {
+TEST_F(MainDialog, TheSystemMenuEndsWithTheAboutItemAndTheWayBack) {
     HMENU menu = GetSystemMenu(run.Window(), FALSE);
     ASSERT_NE(menu, nullptr);
     const int count = GetMenuItemCount(menu);
-    ASSERT_GE(count, 2);
+    ASSERT_GE(count, 3);
 
     MENUITEMINFOW separator{};
     separator.cbSize = sizeof separator;
     separator.fMask = MIIM_FTYPE;
-    ASSERT_TRUE(GetMenuItemInfoW(menu, static_cast<UINT>(count - 2), TRUE, &separator));
+    ASSERT_TRUE(GetMenuItemInfoW(menu, static_cast<UINT>(count - 3), TRUE, &separator));
     EXPECT_NE(separator.fType & MFT_SEPARATOR, 0u);
 
-    wchar_t text[64] = {};
-    GetMenuStringW(menu, static_cast<UINT>(count - 1), text, static_cast<int>(std::size(text)), MF_BYPOSITION);
-    EXPECT_EQ(std::wstring(text), L"&About Daltrix...");
-    EXPECT_EQ(GetMenuItemID(menu, count - 1), static_cast<UINT>(IDM_ABOUTBOX));
+    const std::pair<const wchar_t*, UINT> items[] = {
+        {L"&About Daltrix...", IDM_ABOUTBOX}, {L"\u00c5terst\u00e4ll tqsys.dsn fr\u00e5n tqsys.bak...", IDM_RESTORE}};
+    for (int i = 0; i < 2; ++i) {
+        wchar_t text[64] = {};
+        GetMenuStringW(menu, static_cast<UINT>(count - 2 + i), text, static_cast<int>(std::size(text)), MF_BYPOSITION);
+        EXPECT_EQ(std::wstring(text), items[i].first);
+        EXPECT_EQ(GetMenuItemID(menu, count - 2 + i), items[i].second);
+    }
 }
 
 // --- the About box -------------------------------------------------------------------------

@@ -1,0 +1,52 @@
+// A verb from the command line, done as the operator would do it at the dialog: "Starta", then
+// the verb on the company's row; the dialog closes with the exit code a script reads.
+#include "DaltrixDlg.h"
+#include "LogFormats.h"
+
+int CDaltrixDlg::RowOfCompany(const CString& number) const {
+    for (int row = 0; row < m_companyList.GetItemCount(); ++row)
+        if (CString(m_companyList.GetItemText(row, 0)).Trim() == number)
+            return row;
+    return -1;
+}
+
+int CDaltrixDlg::RunScript() {
+    AddLog(logfmt::kScriptStarted, {m_script.given});
+    if (m_script.verb == ScriptCommand::Verb::Wrong) {
+        AddLog(logfmt::kScriptWrongArguments, {m_script.wrong});
+        return kExitWrongArguments;
+    }
+    if (m_script.verb == ScriptCommand::Verb::Restore)
+        return RestoreSystemDsn() ? kExitDone : kExitNothingChanged;
+
+    OnStartClicked();
+    if (!m_companiesListed)
+        return kExitNothingChanged;
+    const int row = RowOfCompany(m_script.company);
+    if (row < 0) {
+        AddLog(logfmt::kScriptNoCompany, {m_script.company});
+        return kExitWrongArguments;
+    }
+    if (m_script.verb == ScriptCommand::Verb::Check)
+        return CheckCompany(row) == 0 ? kExitDone : kExitNothingChanged;
+    switch (ConvertCompany(row)) {
+        case RunOutcome::Proven:
+            return kExitDone;
+        case RunOutcome::RepointedWithRemarks:
+            return kExitRepointedWithRemarks;
+        default:
+            return kExitNothingChanged;
+    }
+}
+
+void CDaltrixDlg::OnRunScript() {
+    int code = kExitNothingChanged;
+    // Nobody would close a stop box: a failure that leaves a stage ends the run with its line.
+    try {
+        code = RunScript();
+    } catch (const CException& e) {
+        AddLog(logfmt::kScriptStopped, {e.GetErrorMessage()});
+    }
+    AddLog(logfmt::kScriptEnds, {code});
+    EndDialog(code);
+}

@@ -1,0 +1,225 @@
+// Goes as far as a conversion can go without changing anything, and says what would stop one:
+// the company's connection, Varnik_tqsys or the right to create it, every value against its
+// column, the comparison with what Varnik_tqsys already holds, the company DSN files and the
+// installation folder.
+#include "ConnectionAnalysis.h"
+#include "SystemTables.h"
+#include "Verification.h"
+
+#include "app/DaltrixDlg.h"
+#include "app/LogFormats.h"
+#include "dsn/CompanyDsnCopy.h"
+#include "dsn/KeptFiles.h"
+#include "dsn/NarrowPath.h"
+#include "dsn/SystemDsnFiles.h"
+
+#include "platform/ConnectString.h"
+#include "platform/System.h"
+
+#include <set>
+
+namespace {
+
+// The check's lines: what is fine, what a conversion will do that is worth knowing, and the
+// obstacles, which are counted.
+class CheckLog {
+public:
+    explicit CheckLog(CDaltrixDlg& dialog) : m_dialog(dialog) {}
+    void Fine(const CString& text) { m_dialog.AddLog(logfmt::kCheckFine, {text}); }
+    void Note(const CString& text) { m_dialog.AddLog(logfmt::kCheckNote, {text}); }
+    void Obstacle(const CString& text) {
+        m_dialog.AddLog(logfmt::kCheckObstacle, {text});
+        ++m_obstacles;
+    }
+    // A finding of the comparison stands in the log as the conversion's read-back would show it.
+    void Obstacle(const Finding& finding) {
+        m_dialog.AddLog(finding.format, finding.args);
+        ++m_obstacles;
+    }
+    int Obstacles() const { return m_obstacles; }
+
+private:
+    CDaltrixDlg& m_dialog;
+    int m_obstacles = 0;
+};
+
+CString Format(const char16_t* format, const std::vector<CString::FormatArg>& args) {
+    return CString::Format(format, args);
+}
+
+CString Value(const Row& row, size_t column) {
+    return column < row.size() ? row[column].value_or(CString()) : CString();
+}
+
+// What Varnik_tqsys would hold once the migration has inserted what it can: every row it holds,
+// then the first listed company of each number it lacks, and the parameter row if no row has its
+// licence number.
+void AddWhatTheMigrationInserts(const std::vector<Row>& companies, const Row& parameters,
+                                std::vector<Row>& storedCompanies, std::vector<Row>& storedParameters) {
+    std::set<int> numbers;
+    for (const Row& stored : storedCompanies)
+        if (const auto number = IntColumnValue(Value(stored, 0)))
+            numbers.insert(*number);
+    for (const Row& company : companies)
+        if (numbers.insert(*WholeNumber(Value(company, 0))).second)
+            storedCompanies.push_back(company);
+    const auto licence = IntColumnValue(Value(parameters, kLicensnrColumn));
+    for (const Row& stored : storedParameters)
+        if (IntColumnValue(Value(stored, kLicensnrColumn)) == licence)
+            return;
+    storedParameters.push_back(parameters);
+}
+
+void CheckValues(const std::vector<Row>& companies, const Row& parameters, const SystemLayout& layout,
+                 CheckLog& check) {
+    for (const Row& company : companies)
+        if (const auto refusal = CompanyRefusal(layout.companies, company))
+            check.Obstacle(Format(u"företag %s: %s", {Value(company, 0), *refusal}));
+    if (const auto refusal = RowRefusal(kParameterColumns, layout.parameters, parameters))
+        check.Obstacle(Format(u"parameterraden: %s", {*refusal}));
+    // The server would refuse a number column's text that is no whole number in int range.
+    for (size_t column = 0; column < kParameterColumns.size(); ++column)
+        if (kParameterColumns[column].IsInt() && parameters[column] && !IntColumnValue(*parameters[column]))
+            check.Obstacle(Format(u"parameterraden: %s '%s' är inget heltal",
+                                  {CString(kParameterColumns[column].name), *parameters[column]}));
+}
+
+void CheckCompanyDsnFiles(const std::vector<Row>& companies, const CString& toolDir, const CString& installDir,
+                          CheckLog& check) {
+    int readable = 0;
+    for (const Row& company : companies) {
+        const auto number = WholeNumber(Value(company, 0));
+        if (!number)
+            continue;
+        const CString name = Format(u"tq%04d.dsn", {*number});
+        const auto bytes = sys::ReadWholeFile(toolDir + name);
+        if (!sys::PathExists(toolDir + name)) {
+            check.Obstacle(Format(u"företag %s: %s finns inte bredvid Daltrix", {Value(company, 0), name}));
+        } else if (!bytes || ParseFileDsn(*bytes).empty()) {
+            check.Obstacle(Format(u"företag %s: %s går inte att läsa som DSN-fil", {Value(company, 0), name}));
+        } else if (!IsCompanyDsn(name)) {
+            check.Note(Format(u"%s har fler än fyra siffror och kopieras inte; kopiera den för hand till %s",
+                              {name, installDir}));
+        } else {
+            ++readable;
+            const CString installed = installDir + u"\\" + name;
+            if (sys::PathExists(installed) && !SameFileContent(toolDir + name, installed))
+                check.Note(Format(u"%s i installationsmappen skiljer sig från verktygets och sparas undan som %s.N",
+                                  {name, name}));
+        }
+    }
+    check.Fine(Format(u"%d företags DSN-filer finns bredvid Daltrix och kan läsas", {readable}));
+}
+
+// Whether the folder can be written, found out with a file of its own that goes at once.
+std::optional<CString> WriteRefusal(const CString& folder) {
+    const CString probe = folder + u"\\daltrix-kontroll.tmp";
+    if (sys::PathExists(probe))
+        return std::nullopt;
+    const NarrowPath narrow(probe, sys::kThreadAnsiCodePage);
+    if (const int error = sys::WriteNewFile(narrow.c_str(), {}))
+        return sys::ErrorNumberText(error);
+    sys::UnlinkNarrow(narrow.c_str());
+    return std::nullopt;
+}
+
+void CheckInstallationFolder(const CString& installDir, CheckLog& check) {
+    const CString dsn = installDir + u"\\tqsys.dsn";
+    const bool own = sys::PathExists(dsn) && WrittenByThisTool(dsn);
+    if (!sys::PathExists(dsn))
+        check.Note(u"det finns ingen tqsys.dsn i installationsmappen; en ny skrivs");
+    else if (own)
+        check.Note(u"tqsys.dsn är skriven av Daltrix vid en tidigare konvertering och skrivs om");
+    else
+        check.Fine(u"tqsys.dsn är Varnik Löns egen och sparas som tqsys.bak");
+    if (sys::PathExists(SystemDsnBackupPath(installDir)))
+        check.Note(own || !sys::PathExists(dsn) ? CString(u"tqsys.bak finns och behålls")
+                                                : CString(u"det finns redan en tqsys.bak; den sparas som tqsys.bak.N"));
+    if (const auto refusal = WriteRefusal(installDir))
+        check.Obstacle(Format(u"det går inte att skriva i %s: %s", {installDir, *refusal}));
+    else
+        check.Fine(Format(u"det går att skriva i %s", {installDir}));
+}
+
+void CheckServer(CDaltrixDlg& dialog, CheckLog& check) {
+    CDatabase& server = dialog.m_serverDb;
+    const std::vector<Row> companies = dialog.ListedCompanies();
+    SystemLayout layout;
+    std::vector<Row> storedCompanies;
+    std::vector<Row> storedParameters;
+    if (QueryRows(server, u"select 1 from sys.databases where name = 'Varnik_tqsys'").empty()) {
+        const auto allowed = QueryRows(server, u"SELECT HAS_PERMS_BY_NAME(NULL, NULL, 'CREATE ANY DATABASE')");
+        if (!allowed.empty() && Value(allowed.front(), 0) == CString(u"1"))
+            check.Fine(u"Varnik_tqsys finns inte, och inloggningen får skapa den");
+        else
+            check.Obstacle(u"Varnik_tqsys finns inte, och inloggningen får inte skapa databaser");
+    } else {
+        server.ExecuteSQL(u"USE [Varnik_tqsys]");
+        layout = ReadSystemLayout(server);
+        CString blocked;
+        const auto missing = MissingCreationStatements(layout, blocked);
+        if (!blocked.IsEmpty())
+            check.Obstacle(Format(u"i Varnik_tqsys är %s", {blocked}));
+        else if (!missing.empty())
+            check.Note(u"Varnik_tqsys skapades inte färdigt; det som saknas skapas vid konverteringen");
+        else
+            check.Fine(u"Varnik_tqsys finns med båda tabellerna och indexen");
+        if (layout.companies.present)
+            storedCompanies = QueryRows(server, kReadBackCompanies);
+        if (layout.parameters.present)
+            storedParameters = QueryRows(server, kSelectParameters);
+    }
+
+    Row parameters;
+    try {
+        parameters = ReadOldParameters(dialog.m_sysDb);
+    } catch (const CDBException& e) {
+        check.Obstacle(Format(u"den gamla parameterraden kunde inte läsas: %s", {e.m_strError}));
+        return;
+    }
+    CheckValues(companies, parameters, layout, check);
+    // A company without a whole number is an obstacle of its own already.
+    std::vector<Row> numbered;
+    for (const Row& company : companies)
+        if (WholeNumber(Value(company, 0)))
+            numbered.push_back(company);
+    AddWhatTheMigrationInserts(numbered, parameters, storedCompanies, storedParameters);
+    for (const Finding& finding : FindDifferences(numbered, parameters, storedCompanies, storedParameters))
+        check.Obstacle(finding);
+}
+
+}  // namespace
+
+int CDaltrixDlg::CheckCompany(int row) {
+    if (row < 0)
+        return -1;
+    m_companyNo = m_companyList.GetItemText(row, 0);
+    AddLog(logfmt::kCheckStarting, {m_companyNo});
+    CheckLog check(*this);
+    m_companyConnect = CompanyConnectString(m_exeDir, m_companyNo);
+    AddLog(logfmt::kDsnIs, {m_companyConnect});
+    if (!AnalyzeCompanyConnection()) {
+        check.Obstacle(u"företagets anslutning går inte att öppna (se raden ovan)");
+    } else {
+        AddLog(logfmt::kServerIs, {m_server});
+        if (!NamesKnownServer(m_driver, m_server)) {
+            check.Obstacle(u"företagets anslutning använder ingen SQL Server-drivrutin eller namnger ingen server");
+        } else {
+            check.Fine(Format(
+                u"anslutningen går till %s med drivrutinen %s och %s",
+                {m_server, m_driver, CString(m_trustedConnection ? u"Windows-inloggning" : u"SQL Server-inloggning")}));
+            try {
+                CheckServer(*this, check);
+            } catch (const CDBException& e) {
+                check.Obstacle(Format(u"servern kunde inte läsas: %s", {e.m_strError}));
+            }
+        }
+    }
+    CheckCompanyDsnFiles(ListedCompanies(), m_exeDir, m_installDir, check);
+    CheckInstallationFolder(m_installDir, check);
+    if (check.Obstacles() == 0)
+        AddLog(logfmt::kCheckNoObstacles, {m_companyNo});
+    else
+        AddLog(logfmt::kCheckObstacles, {check.Obstacles()});
+    return check.Obstacles();
+}
