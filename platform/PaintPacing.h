@@ -1,11 +1,10 @@
 // When a control that rows are added to paints. A row that comes alone is painted at once; rows
 // that come in a burst are painted now and then, with the control's painting held back in
-// between, because adding a row to a control that paints costs far more than the row itself (a
-// list view on screen under Wine: 30 ms a row, against 20 us held). The paints of a burst come
-// at least kInterval apart and take at most a quarter of its time, however slow the screen
-// (under Wine one takes about 300 ms). Whatever is held is released when the handler that added
-// the rows returns, and before a connection is opened, whose login prompt may keep the operator
-// looking at the log.
+// between, because adding a row to a control that paints costs far more than the row itself
+// (bench/RESULTS.md has the figures). The paints of a burst come at least kInterval apart and
+// take at most a quarter of its time, however slow the screen. Whatever is held is released when
+// the handler that added the rows returns, and before a connection is opened, whose login prompt
+// may keep the operator looking at the log.
 #pragma once
 
 #include <chrono>

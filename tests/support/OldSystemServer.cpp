@@ -17,7 +17,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// An initdb and a start take about 3 s here; a loaded machine may take many times that.
+// An initdb and a start are quick on an idle machine; a loaded one may take many times as long.
 constexpr auto kStartPatience = 60s;
 // The script's own stop waits up to 30 s before it kills.
 constexpr auto kStopPatience = 35s;
