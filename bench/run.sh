@@ -17,7 +17,7 @@ trap 'rm -f "$rows"' EXIT
 native=build-bench/bench/native
 # The stand-ins keep their databases in memory: SQLite's disk syncs after every insert cost both
 # sides of the migration alike and only add the disk's noise to the ratio. One round's ratio still
-# wanders between 0.94 and 1.18 on two cores shared with the stand-ins: the median of seven.
+# wanders on two cores shared with the stand-ins: the median of seven.
 TMPDIR=/dev/shm "$native/migration_bench" "$companies" 7 | grep '^|' | tee -a "$rows"
 "$native/addlog_bench" 100000 5 | tee -a "$rows"
 "$native/conversionmemory_bench" "$companies" | grep '^|' | tee -a "$rows"

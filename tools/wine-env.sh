@@ -1,5 +1,5 @@
 # Sourced by the scripts that run Windows programs under Wine. The caller sets WINEPREFIX to a
-# folder of its own (a fresh prefix takes 6 to 10 s to create; later starts reuse it) and
+# folder of its own (a fresh prefix is slow to create; later starts reuse it) and
 # WINEARCH to the build's: win64 (the default) for x64, win32 for x86. A prefix serves one of
 # them for good: the x86 and the x64 build each need a prefix of their own.
 #
@@ -50,7 +50,7 @@ wine_start() {
     if ! wine_call reg query 'HKCU\Software\Wine\Drivers' /v Graphics </dev/null 2>/dev/null | grep -qi "REG_SZ[[:space:]]*$driver"; then
         wine_call reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d "$driver" /f </dev/null >/dev/null 2>&1 || return 1
         if [ "$driver" = x11 ]; then
-            # Without a window manager every window close otherwise costs about 2 s.
+            # Without a window manager every window close otherwise waits for one.
             wine_call reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 || return 1
         fi
         # The desktop a new prefix started with still runs on the old driver, and windows on it

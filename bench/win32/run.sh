@@ -3,7 +3,7 @@
 # view really repaints there) and prints their figures as rows of the results table,
 # "| figure | measured | target | met |", on stdout; what they report on the way goes to stderr.
 # Builds nothing. The prefix, the stand-in and the laid-out installation stay under
-# BUILD_DIR/bench-win32 (a fresh prefix takes 6 to 10 s; later runs reuse it).
+# BUILD_DIR/bench-win32 (a fresh prefix is slow to make; later runs reuse it).
 #   bench/win32/run.sh BUILD_DIR
 # Settings: COMPANIES (10000) and PAIRS (1, shown and hidden runs each) for the repeated run,
 # ADDLOG_DIALOGS (5) for AddLog, STARTS (11, each program) for the start-up.
