@@ -2,40 +2,10 @@
 #include "app/DaltrixDlg.h"
 #include "app/LogFormats.h"
 #include "conversion/ConnectionAnalysis.h"
+#include "conversion/SystemTables.h"
 #include "dsn/CompanyDsnCopy.h"
 
 #include "res/resource.h"
-
-#include <climits>
-
-namespace {
-
-// Reads a number the way the runtime's _wtoi does: blanks, a sign, digits up to the first
-// other character, 0 when no digit comes; out-of-range values saturate.
-int WToI(const CString& text) {
-    int pos = 0;
-    const int length = text.GetLength();
-    while (pos < length && (text[pos] == u' ' || (text[pos] >= u'\t' && text[pos] <= u'\r')))
-        ++pos;
-    bool negative = false;
-    if (pos < length && (text[pos] == u'+' || text[pos] == u'-'))
-        negative = text[pos++] == u'-';
-    long long value = 0;
-    while (pos < length && text[pos] >= u'0' && text[pos] <= u'9') {
-        value = value * 10 + (text[pos++] - u'0');
-        if (value > static_cast<long long>(INT_MAX) + 1)
-            value = static_cast<long long>(INT_MAX) + 1;
-    }
-    if (negative)
-        value = -value;
-    if (value > INT_MAX)
-        return INT_MAX;
-    if (value < INT_MIN)
-        return INT_MIN;
-    return static_cast<int>(value);
-}
-
-}  // namespace
 
 void CDaltrixDlg::OnDblclkCompanyList(NMHDR* /*header*/, LRESULT* result) {
     // Set first, so the value is 0 also when a stage's exception ends the run.
@@ -46,7 +16,7 @@ void CDaltrixDlg::OnDblclkCompanyList(NMHDR* /*header*/, LRESULT* result) {
 
 CString CompanyConnectString(const CString& exeDir, const CString& companyNo) {
     // Braced when the tool's folder holds a ";" or the like, so the path reaches the file whole.
-    const CString path = exeDir + CString::Format(u"tq%04d.dsn", {WToI(companyNo)});
+    const CString path = exeDir + CString::Format(u"tq%04d.dsn", {DsnFileNumber(companyNo)});
     return CString(u"FILEDSN=") + ConnectValue(path) + u";";
 }
 

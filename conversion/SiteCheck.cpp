@@ -88,10 +88,10 @@ void CheckCompanyDsnFiles(const std::vector<Row>& companies, const CString& tool
                           CheckLog& check) {
     int readable = 0;
     for (const Row& company : companies) {
-        const auto number = WholeNumber(Value(company, 0));
-        if (!number)
+        // A company without a whole number is an obstacle of its own already.
+        if (!WholeNumber(Value(company, 0)))
             continue;
-        const CString name = Format(u"tq%04d.dsn", {*number});
+        const CString name = Format(u"tq%04d.dsn", {DsnFileNumber(Value(company, 0))});
         const auto bytes = sys::ReadWholeFile(toolDir + name);
         if (!sys::PathExists(toolDir + name)) {
             check.Obstacle(Format(u"företag %s: %s finns inte bredvid Daltrix", {Value(company, 0), name}));

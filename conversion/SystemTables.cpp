@@ -2,6 +2,7 @@
 
 #include "CodePage1252.h"
 
+#include <algorithm>
 #include <climits>
 
 namespace {
@@ -109,6 +110,25 @@ std::optional<int> WholeNumber(const CString& text) {
     if (value < INT_MIN || value > INT_MAX)
         return std::nullopt;
     return static_cast<int>(value);
+}
+
+int DsnFileNumber(const CString& text) {
+    int pos = 0;
+    const int length = text.GetLength();
+    while (pos < length && (text[pos] == u' ' || (text[pos] >= u'\t' && text[pos] <= u'\r')))
+        ++pos;
+    bool negative = false;
+    if (pos < length && (text[pos] == u'+' || text[pos] == u'-'))
+        negative = text[pos++] == u'-';
+    long long value = 0;
+    while (pos < length && text[pos] >= u'0' && text[pos] <= u'9') {
+        value = value * 10 + (text[pos++] - u'0');
+        if (value > static_cast<long long>(INT_MAX) + 1)
+            value = static_cast<long long>(INT_MAX) + 1;
+    }
+    if (negative)
+        value = -value;
+    return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
 }
 
 std::optional<int> IntColumnValue(const CString& text) {

@@ -21,6 +21,11 @@ TEST(WholeNumber, IsAWholeNumberInIntRangeAndNothingElse) {
     // An int column stores a blank text as 0.
     EXPECT_EQ(IntColumnValue(u" "), 0);
     EXPECT_FALSE(IntColumnValue(u"x").has_value());
+    // A DSN file is named by any text, as _wtoi reads it.
+    EXPECT_EQ(DsnFileNumber(u" 12abc"), 12);
+    EXPECT_EQ(DsnFileNumber(u"abc"), 0);
+    EXPECT_EQ(DsnFileNumber(u"-5"), -5);
+    EXPECT_EQ(DsnFileNumber(u"99999999999"), 2147483647);
 }
 
 CString WithZero(const char16_t* before, const char16_t* after) {
