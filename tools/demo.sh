@@ -81,11 +81,27 @@ shot() {
 # 1.5 pixels across and 1.625 down; the frame and caption come first.
 px() { echo $((X + 4 + $1 * 3 / 2)); }
 py() { echo $((Y + 27 + $1 * 13 / 8)); }
+first_company() { xdotool mousemove "$(px 40)" "$(py 159)" mousemove_relative 0 24; }
 start_and_convert_first_company() {
   xdotool mousemove "$(px 32)" "$(py 327)" click 1        # "Starta"
   sleep 4
   [ -z "${1:-}" ] || shot "$1"
-  xdotool mousemove "$(px 40)" "$(py 159)" mousemove_relative 0 24 click --repeat 2 --delay 80 1  # first company row
+  # The handbook's check first: the company's menu, then its first item, until the log ends it.
+  if [ -n "${2:-}" ]; then
+    first_company
+    xdotool click 3
+    sleep 1
+    shot "$2"
+    xdotool key Down Return
+    for _ in $(seq 1 300); do
+      grep -q "Kontrollen är klar" "$WINEPREFIX/drive_c/Verktyg/Daltrix.log" && break
+      sleep 0.1
+    done
+    sleep 1
+    shot "$3"
+  fi
+  first_company
+  xdotool click --repeat 2 --delay 80 1
 }
 
 if [ $interactive = 1 ]; then
@@ -97,7 +113,7 @@ else
   # until the pointer moves off it.
   xdotool mousemove "$(px 300)" "$(py 164)" sleep 0.3 mousemove "$(px 300)" "$(py 240)" sleep 0.5
   shot 1-start
-  start_and_convert_first_company 2-companies
+  start_and_convert_first_company 2-companies 6-company-menu 7-check
   for _ in $(seq 1 300); do
     [ -f "$install/tq0012.dsn" ] && break
     sleep 0.1
@@ -165,7 +181,7 @@ question_picture() {
 if [ $handbook = 1 ] && [ $interactive = 0 ]; then
   question_picture
   mkdir -p docs/bilder
-  for picture in 1-start 2-companies 3-converted 4-log-menu 5-question; do
+  for picture in 1-start 2-companies 3-converted 4-log-menu 5-question 6-company-menu 7-check; do
     cp "$out/$picture.png" docs/bilder/
   done
   echo "The handbook's pictures are in docs/bilder/"

@@ -44,10 +44,10 @@ sleep 1
 import -window root "$out/main.png"
 xdotool getwindowgeometry "$main" | sed 's/^/main dialog: /'
 
-# Alt+Space opens the system menu; its last item is the About box.
+# Alt+Space opens the system menu; the About box is its item before the last, the restore.
 xdotool windowfocus --sync "$main" key --window "$main" alt+space
 sleep 0.5
-xdotool key Up Return
+xdotool key Up Up Return
 if window_of 'About Daltrix' >/dev/null; then
     sleep 0.5
     import -window root "$out/about.png"

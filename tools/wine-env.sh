@@ -30,14 +30,29 @@ export WINEDEBUG=-all
 WINE_TIMEOUT=${WINE_TIMEOUT:-300}
 
 wine_call() {
-    timeout --kill-after=10 "$WINE_TIMEOUT" wine "$@"
+    timeout --kill-after=10 "$WINE_TIMEOUT" "$(_wine_loader)" "$@"
+}
+
+# Debian's `wine` starts every program through the 32-bit loader once wine32 is installed, and
+# that loader hands 64-bit programs on to the 64-bit one. Where the kernel runs no 32-bit code
+# the 32-bit loader cannot start, so a win64 prefix's programs go to the 64-bit loader directly.
+_wine_loader() {
+    if [ "$WINEARCH" = win64 ] && [ -x /usr/lib/wine/wine64 ] && ! _wine_has_32bit; then
+        echo /usr/lib/wine/wine64
+    else
+        echo wine
+    fi
 }
 
 wine_start() {
     local display=${1:-null} driver=null
     [ "$display" = xvfb ] && driver=x11
     if [ "$WINEARCH" = win32 ] && ! _wine_has_32bit; then
-        echo "no 32-bit Wine here for the x86 build: tools/setup.sh installs it" >&2
+        if [ -e "$_wine_32bit_kernel32" ]; then
+            echo "this machine's kernel runs no 32-bit programs (IA-32 emulation is off): the x86 build cannot run under Wine here" >&2
+        else
+            echo "no 32-bit Wine here for the x86 build: tools/setup.sh installs it" >&2
+        fi
         return 1
     fi
     if _wine_prefix_is_stale; then
@@ -60,9 +75,14 @@ wine_start() {
     fi
 }
 
-# Debian's wine32:i386 puts the 32-bit half of Wine here.
+# Debian's wine32:i386 puts the 32-bit half of Wine here; it counts only where its loader starts.
+_wine_32bit_kernel32=/usr/lib/i386-linux-gnu/wine/i386-windows/kernel32.dll
 _wine_has_32bit() {
-    [ -e /usr/lib/i386-linux-gnu/wine/i386-windows/kernel32.dll ]
+    if [ -z "${_wine_32bit_runs:-}" ]; then
+        _wine_32bit_runs=no
+        [ -e "$_wine_32bit_kernel32" ] && /usr/lib/wine/wine --version >/dev/null 2>&1 && _wine_32bit_runs=yes
+    fi
+    [ "$_wine_32bit_runs" = yes ]
 }
 
 # A prefix records its architecture in its registry files. A win64 prefix made while Wine had no

@@ -128,6 +128,69 @@ void DoubleClickRow(HWND list, int row) {
     PostMessageW(list, WM_LBUTTONUP, 0, at);
 }
 
+HWND FindPopupMenu(DWORD thread) {
+    HWND found = nullptr;
+    ForEachThreadWindow(thread, [&](HWND hwnd) {
+        if (ClassOf(hwnd) == L"#32768" && IsWindowVisible(hwnd))
+            found = hwnd;
+        return found == nullptr;
+    });
+    return found;
+}
+
+std::vector<MenuItem> ItemsOf(HMENU menu) {
+    std::vector<MenuItem> items;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        wchar_t text[64] = {};
+        GetMenuStringW(menu, static_cast<UINT>(i), text, static_cast<int>(std::size(text)), MF_BYPOSITION);
+        items.push_back({text, (GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_GRAYED) != 0});
+    }
+    return items;
+}
+
+namespace {
+
+// The item the open menu has lit, or -1.
+int LitItem(HMENU menu) {
+    for (int i = 0; i < GetMenuItemCount(menu); ++i)
+        if (GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_HILITE)
+            return i;
+    return -1;
+}
+
+}  // namespace
+
+bool ChooseMenuItem(HWND menu, int item) {
+    const auto handle = reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0));
+    for (int press = 0; press <= GetMenuItemCount(handle) && LitItem(handle) != item; ++press) {
+        const int before = LitItem(handle);
+        PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
+        WaitUntil([&] { return LitItem(handle) != before; });
+    }
+    if (LitItem(handle) != item)
+        return false;
+    PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+    return true;
+}
+
+SharedKeyboard::SharedKeyboard(DWORD other) : m_other(other) {
+    m_attached = AttachThreadInput(GetCurrentThreadId(), other, TRUE) != FALSE;
+}
+
+SharedKeyboard::~SharedKeyboard() {
+    SetControl(false);
+    SetShift(false);
+    if (m_attached)
+        AttachThreadInput(GetCurrentThreadId(), m_other, FALSE);
+}
+
+void SharedKeyboard::Hold(int key, int leftKey, bool down) {
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[key] = keys[leftKey] = down ? 0x80 : 0;
+    SetKeyboardState(keys);
+}
+
 ModalRun::ModalRun(const std::wstring& caption, Body body) {
     m_thread = std::thread([this, body] {
         m_threadId = GetCurrentThreadId();

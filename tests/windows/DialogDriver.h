@@ -59,6 +59,40 @@ int ColumnWidth(HWND list, int column);
 // test goes on while the dialog's thread handles what the double-click starts.
 void DoubleClickRow(HWND list, int row);
 
+// --- menus and keys --------------------------------------------------------------------------
+
+// The popup menu the thread shows: the system's menu window class. Null when none is open.
+HWND FindPopupMenu(DWORD thread);
+
+struct MenuItem {
+    std::wstring text;
+    bool greyed;
+};
+std::vector<MenuItem> ItemsOf(HMENU menu);
+
+// The operator's keys in the open menu, as a person presses them: Down until the item is lit,
+// each press seen before the next (a menu may open with an item lit already), then Enter.
+bool ChooseMenuItem(HWND menu, int item);
+
+// The key state shared with a dialog's thread while the object lives, so that what the keys
+// do there sees Ctrl and Shift held, and its focus can be read here.
+class SharedKeyboard {
+public:
+    explicit SharedKeyboard(DWORD other);
+    ~SharedKeyboard();
+    SharedKeyboard(const SharedKeyboard&) = delete;
+    SharedKeyboard& operator=(const SharedKeyboard&) = delete;
+    bool Attached() const { return m_attached; }
+    static void SetControl(bool down) { Hold(VK_CONTROL, VK_LCONTROL, down); }
+    static void SetShift(bool down) { Hold(VK_SHIFT, VK_LSHIFT, down); }
+
+private:
+    static void Hold(int key, int leftKey, bool down);
+
+    DWORD m_other;
+    bool m_attached;
+};
+
 // --- running a dialog ------------------------------------------------------------------------
 
 // The program's main dialog with this installation folder, shown as the program shows it; the

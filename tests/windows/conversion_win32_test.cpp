@@ -478,8 +478,13 @@ protected:
     static ::testing::AssertionResult Convert(const ModalRun& run, int row) {
         const int before = ItemCount(Log(run));
         DoubleClickRow(CompanyList(run), row);
+        return RunEnded(run, before);
+    }
+
+    // The wait until a run started with `before` lines in the log has ended, as Convert waits.
+    static ::testing::AssertionResult RunEnded(const ModalRun& run, int before) {
         if (!WaitUntil([&] { return ItemCount(Log(run)) > before; }))
-            return ::testing::AssertionFailure() << "the double-click on row " << row << " started no run";
+            return ::testing::AssertionFailure() << "no run started";
         const bool ended = WaitUntil(
             [&] {
                 if (FindDialog(run.Thread(), kMessageBoxCaption))
@@ -500,6 +505,33 @@ protected:
 
     static std::vector<std::string> LogLines(const ModalRun& run) { return Describe(ColumnTexts(Log(run))); }
 
+    // The company's menu as an operator without a mouse opens it: Tab until the company list has
+    // the focus, Down until the row is selected, each press seen before the next, then Shift+F10.
+    // The open menu; null when it did not open.
+    static HWND OpenCompanyMenuFromTheKeyboard(const ModalRun& run, int row) {
+        const SharedKeyboard keyboard(run.Thread());
+        HWND list = CompanyList(run);
+        for (int press = 0; keyboard.Attached() && press < 4 && GetFocus() != list; ++press) {
+            HWND before = GetFocus();
+            PostMessageW(before, WM_KEYDOWN, VK_TAB, 0);
+            WaitUntil([&] { return GetFocus() != before; });
+        }
+        const auto mark = [&] { return static_cast<int>(SendMessageW(list, LVM_GETSELECTIONMARK, 0, 0)); };
+        for (int press = 0; GetFocus() == list && press <= ItemCount(list) && mark() != row; ++press) {
+            const int before = mark();
+            PostMessageW(list, WM_KEYDOWN, VK_DOWN, 0);
+            WaitUntil([&] { return mark() != before; });
+        }
+        if (GetFocus() != list || mark() != row)
+            return nullptr;
+        SharedKeyboard::SetShift(true);
+        PostMessageW(list, WM_SYSKEYDOWN, VK_F10, 0);
+        PostMessageW(list, WM_SYSKEYUP, VK_F10, 0xC0000001);
+        HWND menu = nullptr;
+        WaitUntil([&] { return (menu = FindPopupMenu(run.Thread())) != nullptr; });
+        return menu;
+    }
+
     static std::string CompanyDsnPath(int number) {
         char name[16];
         std::snprintf(name, sizeof name, "tq%04d.dsn", number);
@@ -510,6 +542,16 @@ protected:
     Folder installBefore;
     bool installKept = false;
 };
+
+// The tqsys.dsn a conversion to the stand-in writes.
+const std::string kNewSystemDsn =
+    "[ODBC]\r\nDRIVER={SQL Server}\r\nUID=tqsys\r\nAnsiNPW=No\r\nDATABASE=Varnik_tqsys\r\n"
+    "APP= Microsoft Open Database Connectivity\r\nSERVER=127.0.0.1\r\nTRUSTED_CONNECTION=NO\r\n"
+    "Description = Varnik L\xF6n systemdatabas\r\n";
+
+std::string FileIn(const Folder& folder, const std::u16string& name) {
+    return folder.count(name) ? folder.at(name) : "<missing>";
+}
 
 const std::string kFirstLine = "001 Klicka Starta för att påbörja konverteringen";
 const std::string kStarting =
@@ -722,6 +764,34 @@ TEST_F(OperatorRun, AConnectionDroppedMidMigrationAnsweredNoInTheMessageBoxChang
     EXPECT_EQ(Snapshot(kInstallDir), installBefore);
 }
 
+// --- the company's menu from the keyboard -------------------------------------------------------
+
+TEST_F(OperatorRun, TheCompanysMenuFromTheKeyboardChecksAndChangesNothing) {
+    ModalRun run(kMainCaption);
+    ASSERT_TRUE(StartWithCompanies(run));
+    const int row = RowOf(run, u"7");
+    ASSERT_GT(row, 0) << "a row below the top one shows that the arrow keys reached it";
+    const size_t before = LogLines(run).size();
+    HWND menu = OpenCompanyMenuFromTheKeyboard(run, row);
+    ASSERT_NE(menu, nullptr) << "no menu opened";
+    std::vector<std::wstring> texts;
+    for (const MenuItem& item : ItemsOf(reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0))))
+        texts.push_back(item.text);
+    EXPECT_EQ(texts, (std::vector<std::wstring>{L"Kontrollera mot den h\u00e4r servern (\u00e4ndrar ingenting)",
+                                                L"Konvertera till den h\u00e4r servern"}));
+
+    ASSERT_TRUE(ChooseMenuItem(menu, 0));
+    ASSERT_TRUE(WaitUntil([&] { return LogLines(run).back().find("Kontrollen är klar") == 4; }, kRunPatience))
+        << "the last line: " << LogLines(run).back();
+    const auto lines = LogLines(run);
+    ASSERT_GT(lines.size(), before);
+    EXPECT_EQ(lines[before].substr(4), "Kontrollerar om företag 7 kan konverteras. Ingenting ändras.");
+    EXPECT_EQ(lines.back().substr(4), "Kontrollen är klar: inga hinder. Företag 7 kan konverteras.")
+        << ::testing::PrintToString(lines);
+    EXPECT_EQ(Snapshot(kInstallDir), installBefore);
+    EXPECT_FALSE(ServerHasSystemDatabase());
+}
+
 // --- the complete conversion: last, since the database it creates stays on the server ----------
 
 TEST_F(OperatorRun, ACompleteConversionCopiesTheSystemDatabaseAndRepointsTheInstallation) {
@@ -792,11 +862,8 @@ TEST_F(OperatorRun, ACompleteConversionCopiesTheSystemDatabaseAndRepointsTheInst
         names.insert(entry.first);
     EXPECT_EQ(Describe(std::vector<std::u16string>(names.begin(), names.end())),
               Describe(std::vector<std::u16string>(expectedNames.begin(), expectedNames.end())));
-    EXPECT_EQ(install.count(u"tqsys.dsn") ? install.at(u"tqsys.dsn") : "<missing>",
-              "[ODBC]\r\nDRIVER={SQL Server}\r\nUID=tqsys\r\nAnsiNPW=No\r\nDATABASE=Varnik_tqsys\r\n"
-              "APP= Microsoft Open Database Connectivity\r\nSERVER=127.0.0.1\r\nTRUSTED_CONNECTION=NO\r\n"
-              "Description = Varnik L\xF6n systemdatabas\r\n");
-    EXPECT_EQ(install.count(u"tqsys.bak") ? install.at(u"tqsys.bak") : "<missing>", installBefore.at(u"tqsys.dsn"));
+    EXPECT_EQ(FileIn(install, u"tqsys.dsn"), kNewSystemDsn);
+    EXPECT_EQ(FileIn(install, u"tqsys.bak"), installBefore.at(u"tqsys.dsn"));
 
     // The server: every company and the parameter row, as the old system database holds them.
     std::vector<Row> companies;
@@ -809,6 +876,28 @@ TEST_F(OperatorRun, ACompleteConversionCopiesTheSystemDatabaseAndRepointsTheInst
     for (const Row& parameter : Parameters().rows)
         parameters.push_back(AsStoredOnServer(Parameters(), parameter));
     EXPECT_EQ(Describe(ServerRows(SelectAll("TQ_PARAMETRAR", Parameters()))), Describe(parameters));
+}
+
+// Varnik_tqsys as the complete conversion left it holds what the old system holds: the menu's
+// conversion runs through without a question.
+TEST_F(OperatorRun, TheCompanysMenuFromTheKeyboardConvertsAsADoubleClickDoes) {
+    ASSERT_TRUE(ServerHasSystemDatabase()) << "the complete conversion runs first and leaves Varnik_tqsys";
+    ModalRun run(kMainCaption);
+    ASSERT_TRUE(StartWithCompanies(run));
+    const int row = RowOf(run, u"7");
+    ASSERT_GT(row, 0);
+    const int before = ItemCount(Log(run));
+    HWND menu = OpenCompanyMenuFromTheKeyboard(run, row);
+    ASSERT_NE(menu, nullptr) << "no menu opened";
+    ASSERT_TRUE(ChooseMenuItem(menu, 1));
+    ASSERT_TRUE(RunEnded(run, before));
+
+    const auto lines = LogLines(run);
+    EXPECT_EQ(lines[static_cast<size_t>(before)].substr(4), "Företag 7 är valt");
+    EXPECT_EQ(lines.back().substr(4), "Klart! Klicka Avsluta") << ::testing::PrintToString(lines);
+    const Folder install = Snapshot(kInstallDir);
+    EXPECT_EQ(FileIn(install, u"tqsys.dsn"), kNewSystemDsn);
+    EXPECT_EQ(FileIn(install, u"tqsys.bak"), installBefore.at(u"tqsys.dsn"));
 }
 
 // The Varnik_tqsys the complete conversion left, with one company's name gone stale and the

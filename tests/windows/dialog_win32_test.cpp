@@ -268,35 +268,6 @@ TEST_F(MainDialog, TheCloseBoxEndsTheDialogWithCancel) {
 
 // --- the log's keys: the key state is shared with the dialog's thread for these ------------
 
-class SharedKeyboard {
-public:
-    explicit SharedKeyboard(DWORD other) : m_other(other) {
-        m_attached = AttachThreadInput(GetCurrentThreadId(), other, TRUE) != FALSE;
-    }
-    ~SharedKeyboard() {
-        SetControl(false);
-        SetShift(false);
-        if (m_attached)
-            AttachThreadInput(GetCurrentThreadId(), m_other, FALSE);
-    }
-    SharedKeyboard(const SharedKeyboard&) = delete;
-    SharedKeyboard& operator=(const SharedKeyboard&) = delete;
-    bool Attached() const { return m_attached; }
-    static void SetControl(bool down) { Hold(VK_CONTROL, VK_LCONTROL, down); }
-    static void SetShift(bool down) { Hold(VK_SHIFT, VK_LSHIFT, down); }
-
-private:
-    static void Hold(int key, int leftKey, bool down) {
-        BYTE keys[256] = {};
-        GetKeyboardState(keys);
-        keys[key] = keys[leftKey] = down ? 0x80 : 0;
-        SetKeyboardState(keys);
-    }
-
-    DWORD m_other;
-    bool m_attached;
-};
-
 std::wstring ClipboardText() {
     std::wstring text;
     if (!OpenClipboard(nullptr))
@@ -353,32 +324,6 @@ TEST_F(MainDialog, CtrlASelectsTheWholeLogAndCtrlCCopiesIt) {
 
 // --- the log's right-click menu -----------------------------------------------------------
 
-// The popup menu the thread shows: the system's menu window class.
-HWND FindPopupMenu(DWORD thread) {
-    HWND found = nullptr;
-    ForEachThreadWindow(thread, [&](HWND hwnd) {
-        if (ClassOf(hwnd) == L"#32768" && IsWindowVisible(hwnd))
-            found = hwnd;
-        return found == nullptr;
-    });
-    return found;
-}
-
-struct MenuItem {
-    std::wstring text;
-    bool greyed;
-};
-
-std::vector<MenuItem> ItemsOf(HMENU menu) {
-    std::vector<MenuItem> items;
-    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-        wchar_t text[64] = {};
-        GetMenuStringW(menu, static_cast<UINT>(i), text, static_cast<int>(std::size(text)), MF_BYPOSITION);
-        items.push_back({text, (GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_GRAYED) != 0});
-    }
-    return items;
-}
-
 // Where a right-click on the row happens, on the screen: a little into its text.
 POINT RightClickPoint(HWND list, int row) {
     RECT label{};
@@ -399,29 +344,6 @@ void RightClickRow(HWND list, int row) {
     ScreenToClient(list, &at);
     PostMessageW(list, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(at.x, at.y));
     PostMessageW(list, WM_RBUTTONUP, 0, MAKELPARAM(at.x, at.y));
-}
-
-// The item the open menu has lit, or -1.
-int LitItem(HMENU menu) {
-    for (int i = 0; i < GetMenuItemCount(menu); ++i)
-        if (GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_HILITE)
-            return i;
-    return -1;
-}
-
-// The operator's keys in the open menu, as a person presses them: Down until the item is lit,
-// each press seen before the next (a menu may open with an item lit already), then Enter.
-bool ChooseMenuItem(HWND menu, int item) {
-    const auto handle = reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0));
-    for (int press = 0; press <= GetMenuItemCount(handle) && LitItem(handle) != item; ++press) {
-        const int before = LitItem(handle);
-        PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
-        WaitUntil([&] { return LitItem(handle) != before; });
-    }
-    if (LitItem(handle) != item)
-        return false;
-    PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
-    return true;
 }
 
 void SelectOnly(HWND list, const std::vector<int>& rows) {
@@ -773,9 +695,11 @@ TEST(DialogFramework, WithoutADialogTheListAndOwnerAnswerNothing) {
 
 // --- the resources themselves --------------------------------------------------------------
 
-TEST(Resources, StringTableHoldsTheAboutItemOnly) {
+TEST(Resources, StringTableHoldsTheSystemMenusItemsOnly) {
     EXPECT_EQ(wnd::LoadResourceString(IDS_ABOUTBOX).ToUtf8(), "&About Daltrix...");
+    EXPECT_EQ(wnd::LoadResourceString(IDS_RESTORE).ToUtf8(), "Återställ tqsys.dsn från tqsys.bak...");
     EXPECT_TRUE(wnd::LoadResourceString(IDS_ABOUTBOX + 1).IsEmpty());
+    EXPECT_TRUE(wnd::LoadResourceString(IDS_RESTORE + 1).IsEmpty());
 }
 
 TEST(Resources, TheIconGroupHoldsEverySizeAndDepth) {

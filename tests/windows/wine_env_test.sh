@@ -50,6 +50,13 @@ WINEARCH=win64 check "a win64 prefix without its 32-bit half is stale once wine3
 without_32bit_wine
 WINEARCH=win64 check "a win64 prefix without its 32-bit half fits a Wine without one" no _wine_prefix_is_stale
 
+echo "-- the loader"
+loader_is() { [ "$(_wine_loader)" = "$1" ]; }
+with_32bit_wine
+WINEARCH=win64 check "with a 32-bit half that starts, wine chooses the loader" yes loader_is wine
+without_32bit_wine
+WINEARCH=win64 check "without one, a win64 prefix's programs go to the 64-bit loader" yes loader_is /usr/lib/wine/wine64
+
 echo "-- architecture of a program"
 program() {  # machine field, two bytes little-endian, as printf escapes
     local file=$work/program.exe
