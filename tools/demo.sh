@@ -23,9 +23,14 @@ for option in "$@"; do
     *) echo "usage: tools/demo.sh [--x64] [--handbook]" >&2; exit 2 ;;
   esac
 done
-echo "Daltrix $arch ($build/Daltrix.exe)"
 
 tools/setup.sh
+# A kernel that runs no 32-bit code runs no x86 program under Wine: the demo shows the x64 one.
+if [ $arch = x86 ] && (WINEPREFIX="$out/wineprefix-x86" WINEARCH=win32 && source tools/wine-env.sh && wine_x86_impossible); then
+  echo "The x64 build instead." >&2
+  arch=x64 build=build-win64 winearch=win64
+fi
+echo "Daltrix $arch ($build/Daltrix.exe)"
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" --target Daltrix
 

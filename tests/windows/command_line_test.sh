@@ -13,6 +13,7 @@ mkdir -p "$work"
 export WINEPREFIX="$work/wineprefix"
 source "$top/tools/wine-env.sh" || exit 1
 WINEARCH=$(wine_arch_of "$exe") || exit 1
+wine_x86_impossible && exit $WINE_SKIPPED
 # A run that hangs ends long before ctest's timeout.
 export WINE_TIMEOUT=120
 source "$top/tools/conversion-bed.sh" || exit 1

@@ -26,6 +26,7 @@ work=$(realpath "$work")
 export WINEPREFIX="$work/wineprefix"
 source "$top/tools/wine-env.sh" || exit 1
 WINEARCH=$(wine_arch_of "$exe") || exit 1
+wine_x86_impossible && exit $WINE_SKIPPED
 # Every wine call is bounded; the test's own waits end well before this.
 export WINE_TIMEOUT=${WINE_TIMEOUT:-300}
 wine_run="$top/tools/wine-run.sh"
