@@ -701,6 +701,26 @@ HWND FindQuestion(const ModalRun& run) {
     return found;
 }
 
+// A double-click on the company's row, and the wait for the read-back's question; null when
+// none came.
+HWND ConvertUntilTheQuestion(const ModalRun& run, int row) {
+    DoubleClickRow(run.Item(IDC_COMPANY_LIST), row);
+    HWND question = nullptr;
+    WaitUntil([&] { return (question = FindQuestion(run)) != nullptr; }, kRunPatience);
+    return question;
+}
+
+// No in the real question box, and the wait for the line saying that nothing changed.
+::testing::AssertionResult AnswerNo(const ModalRun& run, HWND question) {
+    PostMessageW(GetDlgItem(question, IDNO), BM_CLICK, 0, 0);
+    const std::u16string stopped = u"Konverteringen avbr\u00f6ts. Inga filer i " + kInstallDir + u" har \u00e4ndrats.";
+    const auto last = [&] { return ItemText(run.Item(IDC_LOG_LIST), ItemCount(run.Item(IDC_LOG_LIST)) - 1); };
+    if (!WaitUntil([&] { return last().substr(4) == stopped; }))
+        return ::testing::AssertionFailure() << "the last line: " << Narrow(last());
+    Settle(run.Window());
+    return ::testing::AssertionSuccess();
+}
+
 TEST_F(OperatorRun, AConnectionDroppedMidMigrationAnsweredNoInTheMessageBoxChangesNoFile) {
     const fs::path dsn = PathOf(Text(CompanyDsnPath(7)));
     const std::string original = ReadBytes(dsn).value_or("");
@@ -717,10 +737,9 @@ TEST_F(OperatorRun, AConnectionDroppedMidMigrationAnsweredNoInTheMessageBoxChang
     ASSERT_TRUE(StartWithCompanies(run));
     const int row = RowOf(run, u"7");
     ASSERT_GE(row, 0);
-    DoubleClickRow(CompanyList(run), row);
-    HWND question = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (question = FindQuestion(run)) != nullptr; }, kRunPatience))
-        << "no question; the last line: " << Narrow(ItemText(Log(run), ItemCount(Log(run)) - 1));
+    HWND question = ConvertUntilTheQuestion(run, row);
+    ASSERT_NE(question, nullptr) << "no question; the last line: "
+                                 << Narrow(ItemText(Log(run), ItemCount(Log(run)) - 1));
 
     // The list runs 12, 7, 3, 2, 1: the connection dropped at 7, so it and every later company is
     // missing, and the parameter row; the log shows each behind the question.
@@ -753,11 +772,7 @@ TEST_F(OperatorRun, AConnectionDroppedMidMigrationAnsweredNoInTheMessageBoxChang
     EXPECT_TRUE(isDefault(IDNO)) << "No is the default button";
     EXPECT_FALSE(isDefault(IDYES));
 
-    PostMessageW(GetDlgItem(question, IDNO), BM_CLICK, 0, 0);
-    const std::string stopped = "Konverteringen avbröts. Inga filer i " + Narrow(kInstallDir) + " har ändrats.";
-    ASSERT_TRUE(WaitUntil([&] { return LogLines(run).back().substr(4) == stopped; }))
-        << "the last line: " << LogLines(run).back();
-    Settle(run.Window());
+    ASSERT_TRUE(AnswerNo(run, question));
     EXPECT_EQ(FindQuestion(run), nullptr);
     EXPECT_EQ(LogLines(run).size(), lines.size() + 1);
     EXPECT_TRUE(IsWindowEnabled(run.Item(IDC_START)));
@@ -912,10 +927,9 @@ TEST_F(OperatorRun, AStaleVarnikTqsysIsFoundAndTheQuestionAnsweredNoChangesNoFil
     ASSERT_TRUE(StartWithCompanies(run));
     const int row = RowOf(run, u"7");
     ASSERT_GE(row, 0);
-    DoubleClickRow(CompanyList(run), row);
-    HWND question = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (question = FindQuestion(run)) != nullptr; }, kRunPatience))
-        << "no question; the last line: " << Narrow(ItemText(Log(run), ItemCount(Log(run)) - 1));
+    HWND question = ConvertUntilTheQuestion(run, row);
+    ASSERT_NE(question, nullptr) << "no question; the last line: "
+                                 << Narrow(ItemText(Log(run), ItemCount(Log(run)) - 1));
     const auto lines = LogLines(run);
     ASSERT_GE(lines.size(), 2u);
     std::string oldName;
@@ -929,10 +943,7 @@ TEST_F(OperatorRun, AStaleVarnikTqsysIsFoundAndTheQuestionAnsweredNoChangesNoFil
     for (const auto& line : lines)
         EXPECT_EQ(line.find("Gammalt-Hemligt"), std::string::npos) << line;
 
-    PostMessageW(GetDlgItem(question, IDNO), BM_CLICK, 0, 0);
-    const std::string stopped = "Konverteringen avbröts. Inga filer i " + Narrow(kInstallDir) + " har ändrats.";
-    ASSERT_TRUE(WaitUntil([&] { return LogLines(run).back().substr(4) == stopped; }))
-        << "the last line: " << LogLines(run).back();
+    ASSERT_TRUE(AnswerNo(run, question));
     EXPECT_EQ(Snapshot(kInstallDir), installBefore);
 }
 
