@@ -41,7 +41,7 @@ bench/win32/run.sh "$top/build-win64" | grep '^|' | tee -a "$rows"
     echo
     echo "Machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //'), $(nproc) cores," \
         "$(awk '/MemTotal/ { printf "%.0f GB", $2 / 1048576 }' /proc/meminfo) memory; $(uname -sr);" \
-        "$(wine --version 2>/dev/null || echo 'no Wine'); FreeTDS $(dpkg-query -W -f '${Version}\n' tdsodbc 2>/dev/null | head -n 1)," \
+        "$(wine --version 2>/dev/null || /usr/lib/wine/wine64 --version 2>/dev/null || echo 'no Wine'); FreeTDS $(dpkg-query -W -f '${Version}\n' tdsodbc 2>/dev/null | head -n 1)," \
         "unixODBC $(dpkg-query -W -f '${Version}' unixodbc 2>/dev/null)."
     echo
     echo "The SQL Server here is the stand-in of tests/sqlserver_standin (Python, on this machine),"
