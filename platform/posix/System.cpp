@@ -155,8 +155,9 @@ int WriteNewFile(const std::string& narrowPath, const std::vector<unsigned char>
     if (!file)
         return errno;
     int error = 0;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size() || std::fflush(file) != 0 ||
-        ::fsync(::fileno(file)) != 0)
+    // An empty vector may have no data to point at: nothing is handed to fwrite then.
+    if ((!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) ||
+        std::fflush(file) != 0 || ::fsync(::fileno(file)) != 0)
         error = errno;
     if (std::fclose(file) != 0 && error == 0)
         error = errno;
