@@ -45,15 +45,20 @@ ScriptCommand Read(const std::vector<CString>& arguments) {
 }  // namespace
 
 const char16_t* const kUsage =
-    u"Daltrix.exe                          visar fönstret som vanligt\n"
-    u"Daltrix.exe /kontrollera N           kontrollerar om företag N kan konverteras; ändrar ingenting\n"
-    u"Daltrix.exe /konvertera N [/ja]      konverterar till servern för företag N\n"
-    u"Daltrix.exe /aterstall [/ja]         lägger tillbaka tqsys.dsn från tqsys.bak\n\n"
+    u"Daltrix.exe /kontrollera N\n"
+    u"    kontrollerar om företag N kan konverteras; ändrar ingenting\n"
+    u"Daltrix.exe /konvertera N [/ja]\n"
+    u"    konverterar till servern för företag N\n"
+    u"Daltrix.exe /aterstall [/ja]\n"
+    u"    lägger tillbaka tqsys.dsn från tqsys.bak\n\n"
     u"N är företagets nummer som listan visar det. Utan /ja besvaras frågorna Nej. Daltrix visar fönstret, "
     u"klickar Starta själv, gör sitt, stänger och skriver allt i Daltrix.log.\n\n"
-    u"Slutkod: 0 klart (konverterat och kontrollerat, inga hinder, återställt); 1 ingenting i "
-    u"installationsmappen ändrat (körningen stoppades, kontrollen fann hinder, återställningen vägrades); 2 fel "
-    u"argument eller företagsnummer; 3 ompekat, men med avvikelser som /ja godtog eller filer att kopiera för hand.";
+    u"Slutkod:\n"
+    u"0  klart: konverterat och kontrollerat, inga hinder, återställt\n"
+    u"1  ingenting i installationsmappen ändrat: körningen stoppades, kontrollen fann hinder eller "
+    u"återställningen vägrades\n"
+    u"2  fel argument eller företagsnummer\n"
+    u"3  ompekat, men med avvikelser som /ja godtog eller filer att kopiera för hand";
 
 ScriptCommand ParseCommandLine(const std::vector<CString>& arguments) {
     ScriptCommand command = Read(arguments);
