@@ -31,12 +31,20 @@ bool IsTrimmed(const CString& text) {
     return text.IsEmpty() || (!IsBlank(text[0]) && !IsBlank(text[text.GetLength() - 1]));
 }
 
-void CheckItemShapes(const ConnectItems& items) {
+// A value keeps blanks at its ends only when the file gave it in quotes, which keep them.
+bool StoodInQuotes(const CString& value, const std::u16string& text) {
+    const std::u16string inner = value.Str();
+    return text.find(u'"' + inner + u'"') != std::u16string::npos ||
+           text.find(u'\'' + inner + u'\'') != std::u16string::npos;
+}
+
+void CheckItemShapes(const ConnectItems& items, const std::u16string& text) {
     for (const auto& [key, value] : items) {
         Check(!key.IsEmpty(), "an item without a key");
         Check(key.Find(u'=') < 0, "a key holding '='");
         Check(key[0] != u';' && key[0] != u'[', "a comment or section line read as an item");
-        Check(IsTrimmed(key) && IsTrimmed(value), "a key or value with blanks around it");
+        Check(IsTrimmed(key) && (IsTrimmed(value) || StoodInQuotes(value, text)),
+              "a key, or a value not in quotes, with blanks around it");
         Check(key.Find(u'\n') < 0 && value.Find(u'\n') < 0, "an item spanning lines");
     }
 }
@@ -104,6 +112,17 @@ std::u16string TextOf(const Bytes& bytes) {
     return Decode1252(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())).Str();
 }
 
+// The text as the reader takes it: UTF-16 after its mark, UTF-8 (after its mark or none) when the
+// bytes are that, else code page 1252.
+std::u16string ReadText(const Bytes& bytes) {
+    const std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    const size_t mark = raw.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+    if (!(bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE))
+        if (const auto utf8 = CString::FromValidUtf8(raw.substr(mark)))
+            return utf8->Str();
+    return TextOf(bytes);
+}
+
 // Bytes that cannot be UTF-8 (pure ASCII reads the same either way) are single-byte text.
 bool ReadsAsSingleByteText(const Bytes& bytes) {
     bool ascii = true;
@@ -126,7 +145,7 @@ void CheckTextVariants(const Bytes& bytes, const ConnectItems& items) {
     const std::u16string other = u"[Andra]\r\nDRIVER=Fel\r\nPWD=annat\r\n";
     Check(ParseFileDsn(Utf16WithBom(other + text + u"\r\n" + other)) == utf16,
           "items of another section were taken, or the [ODBC] section was lost beside one");
-    CheckItemShapes(utf16);
+    CheckItemShapes(utf16, text);
     CheckJoinedItemsReadBack(utf16);
 }
 
@@ -135,7 +154,7 @@ void CheckTextVariants(const Bytes& bytes, const ConnectItems& items) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const Bytes bytes(data, data + size);
     const ConnectItems items = ParseFileDsn(bytes);
-    CheckItemShapes(items);
+    CheckItemShapes(items, ReadText(bytes));
     CheckJoinedItemsReadBack(items);
     CheckTextVariants(bytes, items);
     return 0;
