@@ -43,10 +43,6 @@ private:
     int m_obstacles = 0;
 };
 
-CString Format(const char16_t* format, const std::vector<CString::FormatArg>& args) {
-    return CString::Format(format, args);
-}
-
 CString Value(const Row& row, size_t column) {
     return column < row.size() ? row[column].value_or(CString()) : CString();
 }
@@ -74,14 +70,14 @@ void CheckValues(const std::vector<Row>& companies, const Row& parameters, const
                  CheckLog& check) {
     for (const Row& company : companies)
         if (const auto refusal = CompanyRefusal(layout.companies, company))
-            check.Obstacle(Format(u"företag %s: %s", {Value(company, 0), *refusal}));
+            check.Obstacle(CString::Format(u"företag %s: %s", {Value(company, 0), *refusal}));
     if (const auto refusal = RowRefusal(kParameterColumns, layout.parameters, parameters))
-        check.Obstacle(Format(u"parameterraden: %s", {*refusal}));
+        check.Obstacle(CString::Format(u"parameterraden: %s", {*refusal}));
     // The server would refuse a number column's text that is no whole number in int range.
     for (size_t column = 0; column < kParameterColumns.size(); ++column)
         if (kParameterColumns[column].IsInt() && parameters[column] && !IntColumnValue(*parameters[column]))
-            check.Obstacle(Format(u"parameterraden: %s '%s' är inget heltal",
-                                  {CString(kParameterColumns[column].name), *parameters[column]}));
+            check.Obstacle(CString::Format(u"parameterraden: %s '%s' är inget heltal",
+                                           {CString(kParameterColumns[column].name), *parameters[column]}));
 }
 
 void CheckCompanyDsnFiles(const std::vector<Row>& companies, const CString& toolDir, const CString& installDir,
@@ -91,24 +87,24 @@ void CheckCompanyDsnFiles(const std::vector<Row>& companies, const CString& tool
         // A company without a whole number is an obstacle of its own already.
         if (!WholeNumber(Value(company, 0)))
             continue;
-        const CString name = Format(u"tq%04d.dsn", {DsnFileNumber(Value(company, 0))});
+        const CString name = CString::Format(u"tq%04d.dsn", {DsnFileNumber(Value(company, 0))});
         const auto bytes = sys::ReadWholeFile(toolDir + name);
         if (!sys::PathExists(toolDir + name)) {
-            check.Obstacle(Format(u"företag %s: %s finns inte bredvid Daltrix", {Value(company, 0), name}));
+            check.Obstacle(CString::Format(u"företag %s: %s finns inte bredvid Daltrix", {Value(company, 0), name}));
         } else if (!bytes || ParseFileDsn(*bytes).empty()) {
-            check.Obstacle(Format(u"företag %s: %s går inte att läsa som DSN-fil", {Value(company, 0), name}));
+            check.Obstacle(CString::Format(u"företag %s: %s går inte att läsa som DSN-fil", {Value(company, 0), name}));
         } else if (!IsCompanyDsn(name)) {
-            check.Note(Format(u"%s har fler än fyra siffror och kopieras inte; kopiera den för hand till %s",
-                              {name, installDir}));
+            check.Note(CString::Format(u"%s har fler än fyra siffror och kopieras inte; kopiera den för hand till %s",
+                                       {name, installDir}));
         } else {
             ++readable;
             const CString installed = installDir + u"\\" + name;
             if (sys::PathExists(installed) && !SameFileContent(toolDir + name, installed))
-                check.Note(Format(u"%s i installationsmappen skiljer sig från verktygets och sparas undan som %s.N",
-                                  {name, name}));
+                check.Note(CString::Format(
+                    u"%s i installationsmappen skiljer sig från verktygets och sparas undan som %s.N", {name, name}));
         }
     }
-    check.Fine(Format(u"%d företags DSN-filer finns bredvid Daltrix och kan läsas", {readable}));
+    check.Fine(CString::Format(u"%d företags DSN-filer finns bredvid Daltrix och kan läsas", {readable}));
 }
 
 // Whether the folder can be written, found out with a file of its own that goes at once.
@@ -136,9 +132,9 @@ void CheckInstallationFolder(const CString& installDir, CheckLog& check) {
         check.Note(own || !sys::PathExists(dsn) ? CString(u"tqsys.bak finns och behålls")
                                                 : CString(u"det finns redan en tqsys.bak; den sparas som tqsys.bak.N"));
     if (const auto refusal = WriteRefusal(installDir))
-        check.Obstacle(Format(u"det går inte att skriva i %s: %s", {installDir, *refusal}));
+        check.Obstacle(CString::Format(u"det går inte att skriva i %s: %s", {installDir, *refusal}));
     else
-        check.Fine(Format(u"det går att skriva i %s", {installDir}));
+        check.Fine(CString::Format(u"det går att skriva i %s", {installDir}));
 }
 
 void CheckServer(CDaltrixDlg& dialog, CheckLog& check) {
@@ -159,7 +155,7 @@ void CheckServer(CDaltrixDlg& dialog, CheckLog& check) {
         CString blocked;
         const auto missing = MissingCreationStatements(layout, blocked);
         if (!blocked.IsEmpty())
-            check.Obstacle(Format(u"i Varnik_tqsys är %s", {blocked}));
+            check.Obstacle(CString::Format(u"i Varnik_tqsys är %s", {blocked}));
         else if (!missing.empty())
             check.Note(u"Varnik_tqsys skapades inte färdigt; det som saknas skapas vid konverteringen");
         else
@@ -174,7 +170,7 @@ void CheckServer(CDaltrixDlg& dialog, CheckLog& check) {
     try {
         parameters = ReadOldParameters(dialog.m_sysDb);
     } catch (const CDBException& e) {
-        check.Obstacle(Format(u"den gamla parameterraden kunde inte läsas: %s", {e.m_strError}));
+        check.Obstacle(CString::Format(u"den gamla parameterraden kunde inte läsas: %s", {e.m_strError}));
         return;
     }
     CheckValues(companies, parameters, layout, check);
@@ -205,13 +201,13 @@ int CDaltrixDlg::CheckCompany(int row) {
         if (!NamesKnownServer(m_driver, m_server)) {
             check.Obstacle(u"företagets anslutning använder ingen SQL Server-drivrutin eller namnger ingen server");
         } else {
-            check.Fine(Format(
+            check.Fine(CString::Format(
                 u"anslutningen går till %s med drivrutinen %s och %s",
                 {m_server, m_driver, CString(m_trustedConnection ? u"Windows-inloggning" : u"SQL Server-inloggning")}));
             try {
                 CheckServer(*this, check);
             } catch (const CDBException& e) {
-                check.Obstacle(Format(u"servern kunde inte läsas: %s", {e.m_strError}));
+                check.Obstacle(CString::Format(u"servern kunde inte läsas: %s", {e.m_strError}));
             }
         }
     }

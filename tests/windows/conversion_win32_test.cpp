@@ -701,12 +701,22 @@ HWND FindQuestion(const ModalRun& run) {
     return found;
 }
 
-// A double-click on the company's row, and the wait for the read-back's question; null when
-// none came.
-HWND ConvertUntilTheQuestion(const ModalRun& run, int row) {
-    DoubleClickRow(run.Item(IDC_COMPANY_LIST), row);
+// A double-click on the company's row, and the wait for the read-back's question; null, with the
+// test failed, when none came.
+HWND ConvertUntilTheQuestion(const ModalRun& run, const std::u16string& number) {
+    const HWND list = run.Item(IDC_COMPANY_LIST);
+    const auto numbers = ColumnTexts(list, 0);
+    const auto row = std::find(numbers.begin(), numbers.end(), number);
+    if (row == numbers.end()) {
+        ADD_FAILURE() << "company " << Narrow(number) << " is not listed";
+        return nullptr;
+    }
+    DoubleClickRow(list, static_cast<int>(row - numbers.begin()));
     HWND question = nullptr;
-    WaitUntil([&] { return (question = FindQuestion(run)) != nullptr; }, kRunPatience);
+    if (!WaitUntil([&] { return (question = FindQuestion(run)) != nullptr; }, kRunPatience)) {
+        const HWND log = run.Item(IDC_LOG_LIST);
+        ADD_FAILURE() << "no question; the last line: " << Narrow(ItemText(log, ItemCount(log) - 1));
+    }
     return question;
 }
 
@@ -735,11 +745,8 @@ TEST_F(OperatorRun, AConnectionDroppedMidMigrationAnsweredNoInTheMessageBoxChang
 
     ModalRun run(kMainCaption);
     ASSERT_TRUE(StartWithCompanies(run));
-    const int row = RowOf(run, u"7");
-    ASSERT_GE(row, 0);
-    HWND question = ConvertUntilTheQuestion(run, row);
-    ASSERT_NE(question, nullptr) << "no question; the last line: "
-                                 << Narrow(ItemText(Log(run), ItemCount(Log(run)) - 1));
+    const HWND question = ConvertUntilTheQuestion(run, u"7");
+    ASSERT_NE(question, nullptr);
 
     // The list runs 12, 7, 3, 2, 1: the connection dropped at 7, so it and every later company is
     // missing, and the parameter row; the log shows each behind the question.
@@ -925,11 +932,8 @@ TEST_F(OperatorRun, AStaleVarnikTqsysIsFoundAndTheQuestionAnsweredNoChangesNoFil
 
     ModalRun run(kMainCaption);
     ASSERT_TRUE(StartWithCompanies(run));
-    const int row = RowOf(run, u"7");
-    ASSERT_GE(row, 0);
-    HWND question = ConvertUntilTheQuestion(run, row);
-    ASSERT_NE(question, nullptr) << "no question; the last line: "
-                                 << Narrow(ItemText(Log(run), ItemCount(Log(run)) - 1));
+    const HWND question = ConvertUntilTheQuestion(run, u"7");
+    ASSERT_NE(question, nullptr);
     const auto lines = LogLines(run);
     ASSERT_GE(lines.size(), 2u);
     std::string oldName;
