@@ -30,18 +30,19 @@ bool PathExists(const CString& path);
 
 // The runtime library's file calls: 0 on success, else the error number.
 int UnlinkNarrow(const std::string& narrowPath);
+// Never replaces a file: EEXIST when `to` is taken. The new name is on the disk before it returns.
 int Rename(const CString& from, const CString& to);
 // Moves the file over `to` in one step, replacing a file of that name: `to` is either the old
-// file or the moved one, never neither. 0 on success, else an error number as errno gives it.
+// file or the moved one, never neither, and the new name is on the disk before it returns. 0 on
+// success, else an error number as errno gives it.
 int ReplaceFile(const CString& from, const CString& to);
 
 // Creates or empties the file and writes the bytes through to the disk; 0 on success, else the
 // error number of the first step that failed (open, write, flush or close).
 int WriteNewFile(const std::string& narrowPath, const std::vector<unsigned char>& bytes);
-
-// Copies, replacing the target, and leaves the copy writable whatever the original was. The
-// system's reason on failure, nothing on success.
-std::optional<CString> CopyFile(const CString& from, const CString& to);
+// The same for a file that must not be there yet: EEXIST, and nothing touched, when the name is
+// taken; a file it created but could not fill is removed again.
+int CreateNewFile(const std::string& narrowPath, const std::vector<unsigned char>& bytes);
 
 // The system's text for an error number of the runtime library (errno).
 CString ErrorNumberText(int error);

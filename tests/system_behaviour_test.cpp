@@ -70,21 +70,17 @@ TEST_F(SystemServices, WriteNewFileReplacesTheContentByteForByte) {
     EXPECT_EQ(sys::WriteNewFile((dir / "no-folder" / "t.dsn").string(), bytes), ENOENT);
 }
 
-TEST_F(SystemServices, CopyReplacesTheTargetLeavesItWritableAndReadingGivesTheBytes) {
+TEST_F(SystemServices, ANewFileNeverTakesATakenNameAReplacementDoesAndReadingGivesTheBytes) {
     Put(dir / "s.dsn", "source");
-    Put(dir / "t.dsn", "target");
-    fs::permissions(dir / "s.dsn", fs::perms::owner_read);
-    EXPECT_EQ(sys::CopyFile(Text(dir / "s.dsn"), Text(dir / "t.dsn")), std::nullopt);
-    EXPECT_EQ(Get(dir / "t.dsn"), "source");
-    EXPECT_NE(fs::status(dir / "t.dsn").permissions() & fs::perms::owner_write, fs::perms::none);
-    fs::permissions(dir / "s.dsn", fs::perms::owner_all);
-    const auto reason = sys::CopyFile(Text(dir / "none.dsn"), Text(dir / "u.dsn"));
-    ASSERT_TRUE(reason.has_value());
-    EXPECT_FALSE(reason->IsEmpty());
-    EXPECT_FALSE(fs::exists(dir / "u.dsn"));
+    EXPECT_EQ(sys::CreateNewFile((dir / "s.dsn").string(), {'x'}), EEXIST);
+    EXPECT_EQ(Get(dir / "s.dsn"), "source");
+    EXPECT_EQ(sys::CreateNewFile((dir / "n.tmp").string(), {'n', 'e', 'w'}), 0);
+    EXPECT_EQ(sys::ReplaceFile(Text(dir / "n.tmp"), Text(dir / "s.dsn")), 0);
+    EXPECT_EQ(Get(dir / "s.dsn"), "new");
+    EXPECT_FALSE(fs::exists(dir / "n.tmp"));
     const auto read = sys::ReadWholeFile(Text(dir / "s.dsn"));
     ASSERT_TRUE(read.has_value());
-    EXPECT_EQ(std::string(read->begin(), read->end()), "source");
+    EXPECT_EQ(std::string(read->begin(), read->end()), "new");
     EXPECT_FALSE(sys::ReadWholeFile(Text(dir / "none.dsn")).has_value());
     EXPECT_FALSE(sys::ReadWholeFile(Text(dir)).has_value());
 }

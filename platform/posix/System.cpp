@@ -24,6 +24,23 @@ namespace {
 std::optional<CString> g_programPath;
 std::optional<bool> g_administrator;
 
+// The watch a test of killed runs sets on one folder: the calls that change files there, counted.
+struct FileOperationWatch {
+    std::string folder;  // native, ending in "/"
+    int seen = 0;
+    int stopAt = 0;
+};
+std::optional<FileOperationWatch> g_watch;
+
+// Called just before each call that changes a file: under the watch, the call numbered `stopAt`
+// never happens, and neither does anything after it, as when the process is killed there.
+void BeforeChanging(const std::string& native) {
+    if (!g_watch || native.rfind(g_watch->folder, 0) != 0)
+        return;
+    if (++g_watch->seen == g_watch->stopAt)
+        ::_exit(posix_host::kStoppedExitCode);
+}
+
 CString WindowsShaped(const std::string& native) {
     CString path = CString::FromUtf8(native);
     path.Replace(u"/", u"\\");
@@ -45,18 +62,54 @@ std::string ParentOf(const std::string& native) {
     return slash == 0 ? "/" : trimmed.substr(0, slash);
 }
 
+// A rename is on the disk once the folder that holds the name is.
+int SyncFolderOf(const std::string& native) {
+    const int fd = ::open(ParentOf(native).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    const int error = ::fsync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return error;
+}
+
 int RenameNoReplace(const std::string& from, const std::string& to) {
+    BeforeChanging(from);
 #ifdef SYS_renameat2
     constexpr unsigned kRenameNoReplace = 1;
     if (::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), kRenameNoReplace) == 0)
-        return 0;
+        return SyncFolderOf(to);
     if (errno != ENOSYS && errno != EINVAL)
         return errno;
 #endif
     struct stat info {};
     if (::lstat(to.c_str(), &info) == 0)
         return EEXIST;
-    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+    return ::rename(from.c_str(), to.c_str()) == 0 ? SyncFolderOf(to) : errno;
+}
+
+// Opens with `flags`, writes every byte, and flushes it to the disk before closing.
+int WriteWhole(const std::string& native, int flags, const std::vector<unsigned char>& bytes) {
+    BeforeChanging(native);
+    const int fd = ::open(native.c_str(), flags | O_WRONLY | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return errno;
+    int error = 0;
+    for (size_t written = 0; written < bytes.size() && error == 0;) {
+        BeforeChanging(native);
+        const ssize_t step = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (step > 0)
+            written += static_cast<size_t>(step);
+        else if (step == 0 || errno != EINTR)
+            error = step < 0 ? errno : EIO;
+    }
+    if (error == 0) {
+        BeforeChanging(native);
+        if (::fsync(fd) != 0)
+            error = errno;
+    }
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    return error;
 }
 
 }  // namespace
@@ -83,6 +136,21 @@ std::string NativePath(const std::string& narrowPath) {
 
 std::string NativePath(const CString& path) {
     return NativePath(path.ToUtf8());
+}
+
+void WatchFileOperations(const CString& folder, int stopAt) {
+    std::string native = NativePath(folder);
+    if (native.empty() || native.back() != '/')
+        native += '/';
+    g_watch = FileOperationWatch{native, 0, stopAt};
+}
+
+int FileOperationsSeen() {
+    return g_watch ? g_watch->seen : 0;
+}
+
+void EndWatch() {
+    g_watch.reset();
 }
 
 }  // namespace posix_host
@@ -133,7 +201,9 @@ bool PathExists(const CString& path) {
 }
 
 int UnlinkNarrow(const std::string& narrowPath) {
-    return ::unlink(NativePath(narrowPath).c_str()) == 0 ? 0 : errno;
+    const std::string native = NativePath(narrowPath);
+    BeforeChanging(native);
+    return ::unlink(native.c_str()) == 0 ? 0 : errno;
 }
 
 // Like _wrename, a rename never replaces an existing file.
@@ -147,37 +217,20 @@ int ReplaceFile(const CString& from, const CString& to) {
     struct stat info {};
     if (::stat(target.c_str(), &info) == 0 && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
         return EACCES;
-    return ::rename(NativePath(from).c_str(), target.c_str()) == 0 ? 0 : errno;
+    BeforeChanging(target);
+    return ::rename(NativePath(from).c_str(), target.c_str()) == 0 ? SyncFolderOf(target) : errno;
 }
 
 int WriteNewFile(const std::string& narrowPath, const std::vector<unsigned char>& bytes) {
-    std::FILE* file = std::fopen(NativePath(narrowPath).c_str(), "wb");
-    if (!file)
-        return errno;
-    int error = 0;
-    // An empty vector may have no data to point at: nothing is handed to fwrite then.
-    if ((!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) ||
-        std::fflush(file) != 0 || ::fsync(::fileno(file)) != 0)
-        error = errno;
-    if (std::fclose(file) != 0 && error == 0)
-        error = errno;
-    return error;
+    return WriteWhole(NativePath(narrowPath), O_CREAT | O_TRUNC, bytes);
 }
 
-// As CopyFileW: a read-only file in the way is not replaced, whoever asks; the copy is made
-// writable afterwards, as its caller asks on Windows.
-std::optional<CString> CopyFile(const CString& from, const CString& to) {
-    const std::string target = NativePath(to);
-    struct stat info {};
-    if (::stat(target.c_str(), &info) == 0 && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-        return ErrorNumberText(EACCES);
-    errno = 0;
-    const auto bytes = ReadWholeFile(from);
-    if (!bytes)
-        return ErrorNumberText(errno != 0 ? errno : EISDIR);
-    if (const int error = WriteNewFile(to.ToUtf8(), *bytes))
-        return ErrorNumberText(error);
-    return std::nullopt;
+int CreateNewFile(const std::string& narrowPath, const std::vector<unsigned char>& bytes) {
+    const std::string native = NativePath(narrowPath);
+    const int error = WriteWhole(native, O_CREAT | O_EXCL, bytes);
+    if (error != 0 && error != EEXIST)
+        ::unlink(native.c_str());
+    return error;
 }
 
 CString ErrorNumberText(int error) {

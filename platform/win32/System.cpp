@@ -6,9 +6,12 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
 #include <memory>
 #include <type_traits>
 
@@ -30,10 +33,6 @@ FileHandle OpenForReading(const CString& path) {
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     return FileHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
 }
-
-struct StreamCloser {
-    void operator()(FILE* stream) const { fclose(stream); }
-};
 
 struct FindCloser {
     void operator()(HANDLE handle) const { FindClose(handle); }
@@ -127,10 +126,6 @@ int UnlinkNarrow(const std::string& narrowPath) {
     return _unlink(narrowPath.c_str()) == 0 ? 0 : errno;
 }
 
-int Rename(const CString& from, const CString& to) {
-    return _wrename(win32::Wide(from), win32::Wide(to)) == 0 ? 0 : errno;
-}
-
 namespace {
 
 // The system's own words for an error, in the language of the operator's Windows.
@@ -153,6 +148,9 @@ int ErrnoOf(DWORD error) {
         case ERROR_SHARING_VIOLATION:
         case ERROR_LOCK_VIOLATION:
             return EACCES;
+        case ERROR_ALREADY_EXISTS:
+        case ERROR_FILE_EXISTS:
+            return EEXIST;
         case ERROR_NOT_SAME_DEVICE:
             return EXDEV;
         case ERROR_DISK_FULL:
@@ -163,48 +161,57 @@ int ErrnoOf(DWORD error) {
     }
 }
 
-}  // namespace
-
-int ReplaceFile(const CString& from, const CString& to) {
-    if (MoveFileExW(win32::Wide(from), win32::Wide(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+int Move(const CString& from, const CString& to, DWORD flags) {
+    // Write-through: the call returns once the new name is on the disk.
+    if (MoveFileExW(win32::Wide(from), win32::Wide(to), flags | MOVEFILE_WRITE_THROUGH))
         return 0;
     return ErrnoOf(GetLastError());
 }
 
-int WriteNewFile(const std::string& narrowPath, const std::vector<unsigned char>& bytes) {
-    FILE* opened = nullptr;
-    if (const errno_t error = fopen_s(&opened, narrowPath.c_str(), "wb"); error != 0 || opened == nullptr)
-        return error != 0 ? error : EINVAL;
-    // Closed by hand below, where its result counts; the guard covers only an early return.
-    std::unique_ptr<FILE, StreamCloser> file(opened);
+struct DescriptorCloser {
+    void operator()(int* fd) const { _close(*fd); }
+};
 
-    int firstError = 0;
-    // A failing stream call need not set errno; the stream is broken either way.
-    auto failed = [&firstError] {
-        if (firstError == 0)
-            firstError = errno != 0 ? errno : EIO;
-    };
-    errno = 0;
-    if (!bytes.empty() && fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())
-        failed();
-    errno = 0;
-    if (fflush(file.get()) != 0 || _commit(_fileno(file.get())) != 0)
-        failed();
-    errno = 0;
-    if (fclose(file.release()) != 0)
-        failed();
-    return firstError;
+// Opens with `flags`, writes every byte, and flushes it to the disk (_commit is FlushFileBuffers)
+// before closing.
+int WriteWhole(const std::string& narrowPath, int flags, const std::vector<unsigned char>& bytes) {
+    int fd = _open(narrowPath.c_str(), flags | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (fd < 0)
+        return errno;
+    // Closed by hand below, where its result counts; the guard covers only an early return.
+    std::unique_ptr<int, DescriptorCloser> guard(&fd);
+    for (size_t written = 0; written < bytes.size();) {
+        const unsigned step = static_cast<unsigned>(std::min<size_t>(bytes.size() - written, 1u << 30));
+        const int wrote = _write(fd, bytes.data() + written, step);
+        if (wrote <= 0)
+            return wrote < 0 ? errno : ENOSPC;
+        written += static_cast<size_t>(wrote);
+    }
+    if (_commit(fd) != 0)
+        return errno;
+    guard.release();
+    return _close(fd) == 0 ? 0 : errno;
 }
 
-std::optional<CString> CopyFile(const CString& from, const CString& to) {
-    if (!CopyFileW(win32::Wide(from), win32::Wide(to), FALSE))
-        return SystemText(GetLastError());
-    // CopyFileW carries the read-only attribute over; the installation's copy must stay writable.
-    const DWORD attributes = GetFileAttributesW(win32::Wide(to));
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
-        !SetFileAttributesW(win32::Wide(to), attributes & ~FILE_ATTRIBUTE_READONLY))
-        return SystemText(GetLastError());
-    return std::nullopt;
+}  // namespace
+
+int Rename(const CString& from, const CString& to) {
+    return Move(from, to, 0);
+}
+
+int ReplaceFile(const CString& from, const CString& to) {
+    return Move(from, to, MOVEFILE_REPLACE_EXISTING);
+}
+
+int WriteNewFile(const std::string& narrowPath, const std::vector<unsigned char>& bytes) {
+    return WriteWhole(narrowPath, _O_CREAT | _O_TRUNC, bytes);
+}
+
+int CreateNewFile(const std::string& narrowPath, const std::vector<unsigned char>& bytes) {
+    const int error = WriteWhole(narrowPath, _O_CREAT | _O_EXCL, bytes);
+    if (error != 0 && error != EEXIST)
+        _unlink(narrowPath.c_str());
+    return error;
 }
 
 CString ErrorNumberText(int error) {
