@@ -1,6 +1,5 @@
 #include "SystemDsnFiles.h"
 
-#include "NarrowPath.h"
 #include "SystemDsnWriter.h"
 
 #include "conversion/ConnectionAnalysis.h"
@@ -9,7 +8,7 @@
 #include "platform/System.h"
 
 CString SystemDsnBackupPath(const CString& installDir) {
-    return installDir + u"\\tqsys.bak";
+    return installDir + u"\\" + kSystemDsnBackupName;
 }
 
 bool WrittenByThisTool(const CString& dsnPath) {
@@ -26,15 +25,4 @@ bool WrittenByThisTool(const CString& dsnPath) {
                                                      ItemValue(items, u"SERVER").value_or(CString()),
                                                      trusted && *trusted == CString(u"YES"), encryption));
     return own && *own == *bytes;
-}
-
-int ReplaceFileSafely(const CString& folder, const CString& target, const std::vector<unsigned char>& bytes) {
-    const CString temporary = folder + u"\\tqsys.tmp";
-    const NarrowPath narrowTemporary(temporary, sys::kThreadAnsiCodePage);
-    int error = sys::WriteNewFile(narrowTemporary.c_str(), bytes);
-    if (error == 0)
-        error = sys::ReplaceFile(temporary, target);
-    if (error != 0)
-        sys::UnlinkNarrow(narrowTemporary.c_str());
-    return error;
 }

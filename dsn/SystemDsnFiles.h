@@ -1,10 +1,11 @@
-// The installation folder's system DSN files: the backup's name, whether a file is one this tool
-// wrote, and a replacement that never leaves a partial file.
+// The installation folder's system DSN files: their names, and whether a file is one this tool
+// wrote.
 #pragma once
 
 #include "platform/CString.h"
 
-#include <vector>
+inline constexpr const char16_t* kSystemDsnName = u"tqsys.dsn";
+inline constexpr const char16_t* kSystemDsnBackupName = u"tqsys.bak";
 
 CString SystemDsnBackupPath(const CString& installDir);
 
@@ -12,8 +13,3 @@ CString SystemDsnBackupPath(const CString& installDir);
 // writer makes of its own DRIVER, SERVER, TRUSTED_CONNECTION and certificate items. Anything else
 // (unreadable, UTF-16, edited, another server's file that names Varnik_tqsys) is the product's.
 bool WrittenByThisTool(const CString& dsnPath);
-
-// Writes the bytes to a temporary file in the folder and moves it over `target` in one step, so
-// `target` is either as it was or the whole new file. 0, or the error number of the step that
-// failed; the temporary file is gone either way.
-int ReplaceFileSafely(const CString& folder, const CString& target, const std::vector<unsigned char>& bytes);
