@@ -6,6 +6,7 @@
 #include "LogFile.h"
 
 #include "conversion/Verification.h"
+#include "dsn/KeptFiles.h"
 
 #include "platform/ConnectString.h"
 #include "platform/CString.h"
@@ -20,6 +21,13 @@ enum class RunOutcome {
     Stopped,               // the installation folder is as it was
     Proven,                // repointed at a Varnik_tqsys proven equal to the old system, every file copied
     RepointedWithRemarks,  // repointed, but with findings the operator accepted or files to copy by hand
+};
+
+// How a restore ended.
+enum class RestoreOutcome {
+    Refused,     // nothing in the installation folder changed
+    Restored,    // every kept file is back
+    Incomplete,  // a file could not be put back; a restore run again finishes the job
 };
 
 class CDaltrixDlg : public CDialogEx {
@@ -76,10 +84,14 @@ public:
     // DSN files (dsn/)
     [[nodiscard]] bool BackupSystemDsn();
     [[nodiscard]] bool WriteSystemDsn();
-    void PutOlderBackupBack();
-    // The product's own tqsys.dsn back from tqsys.bak, after the operator's Yes; true when done.
-    bool RestoreSystemDsn();
-    void PutKeptCompanyDsnFilesBack();
+    // A run that stops before the new tqsys.dsn is in place undoes what BackupSystemDsn kept.
+    void UndoSystemDsnBackup();
+    void LogKeepFailure(const Kept& kept);
+    // Every file the runs kept put back where it was, the product's own tqsys.dsn last, after the
+    // operator's Yes.
+    RestoreOutcome RestoreSystemDsn();
+    // One kept file back in its place; false, with the reason logged, when it could not be.
+    bool PutBackAndLog(const KeptEntry& entry);
 
     CListCtrl m_logList;
     CListCtrl m_companyList;
@@ -105,10 +117,8 @@ public:
     Row m_oldParameters;
     // True when the operator chose to go on although the read-back found differences.
     bool m_findingsAccepted = false;
-    // True once this run has moved the product's tqsys.dsn aside, so a failed write puts it back.
-    bool m_systemDsnMovedAside = false;
-    // Where this run kept an older tqsys.bak, so a run that stops puts it back.
-    CString m_olderBackup;
+    // What this run's BackupSystemDsn kept, in order, so a run that stops undoes it.
+    std::vector<Kept> m_systemDsnKept;
     // Every log line is also kept in Daltrix.log beside the program.
     CLogFile m_logFile;
     // True once "Starta" has listed the old system's companies.

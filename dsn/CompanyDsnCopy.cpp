@@ -2,9 +2,12 @@
 #include "CompanyDsnCopy.h"
 
 #include "KeptFiles.h"
+#include "WholeFiles.h"
 #include "WildcardMatch.h"
 
 #include "platform/System.h"
+
+#include <cerrno>
 
 bool IsCompanyDsn(const CString& name) {
     return MatchesWildcard(u"tq????.dsn", name) && CString(name).MakeUpper().Find(u"TQSYS") < 0;
@@ -15,20 +18,27 @@ CompanyDsnCopyResult CopyCompanyDsnFiles(CString sourceDir, CString targetDir) {
     for (const sys::DirectoryEntry& entry : sys::ListDirectory(sourceDir)) {
         if (!IsCompanyDsn(entry.name))
             continue;
+        const auto bytes = sys::ReadWholeFile(entry.fullPath);
+        if (!bytes) {
+            result.failed.emplace_back(entry.name,
+                                       sys::ErrorNumberText(sys::IsDirectory(entry.fullPath) ? EISDIR : EACCES));
+            continue;
+        }
         const CString target = targetDir + u"\\" + entry.name;
         if (!sys::PathIsMissing(target)) {
-            if (SameFileContent(entry.fullPath, target))
+            if (sys::ReadWholeFile(target) == bytes)
                 continue;
             // The installation's own file is never overwritten without a copy.
-            CString kept;
-            if (const int error = KeepAside(target, kept)) {
-                result.failed.emplace_back(entry.name, sys::ErrorNumberText(error));
+            const Kept kept = KeepCopy(targetDir, entry.name, true);
+            if (kept.error) {
+                result.failed.emplace_back(entry.name, sys::ErrorNumberText(kept.error));
                 continue;
             }
-            result.kept.emplace_back(entry.name, kept);
+            result.kept.emplace_back(entry.name, targetDir + u"\\" + kept.entry.kept);
         }
-        if (auto reason = sys::CopyFile(entry.fullPath, target))
-            result.failed.emplace_back(entry.name, std::move(*reason));
+        // Whole or not at all: the product never finds a company file cut short.
+        if (const int error = PutInPlace(target, *bytes))
+            result.failed.emplace_back(entry.name, sys::ErrorNumberText(error));
     }
     return result;
 }

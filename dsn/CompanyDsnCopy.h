@@ -18,5 +18,6 @@ struct CompanyDsnCopyResult {
 bool IsCompanyDsn(const CString& name);
 
 // Copies the company DSN files of `sourceDir` (tq????.dsn, the system DSN excepted) into
-// `targetDir`; a file there that differs is first kept aside, and one that is the same is left.
+// `targetDir`, each put in place whole; a file there that differs is first kept under a kept name
+// and noted in the record, and one that is the same is left.
 CompanyDsnCopyResult CopyCompanyDsnFiles(CString sourceDir, CString targetDir);

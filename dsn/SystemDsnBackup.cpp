@@ -1,6 +1,7 @@
 // Keeps the installation folder's tqsys.dsn as tqsys.bak before a new one is written, without
-// ever losing a tqsys.dsn the product had: an older backup is kept under a name of its own.
-#include "KeptFiles.h"
+// ever losing a file the product had: the backup is a copy, so tqsys.dsn stays in place until the
+// new one replaces it, and an older backup is kept under a name of its own first.
+#include "Restore.h"
 #include "SystemDsnFiles.h"
 
 #include "app/DaltrixDlg.h"
@@ -9,8 +10,7 @@
 #include "platform/System.h"
 
 bool CDaltrixDlg::BackupSystemDsn() {
-    m_systemDsnMovedAside = false;
-    m_olderBackup = CString();
+    m_systemDsnKept.clear();
     AddLog(logfmt::kRenamingSystemDsn);
     if (sys::PathIsMissing(m_installSysDsn)) {
         // With no tqsys.dsn to take its place, an old backup may be the only way back: it stays.
@@ -27,28 +27,42 @@ bool CDaltrixDlg::BackupSystemDsn() {
 
     if (!backupPresent) {
         AddLog(logfmt::kNoBackupFile);
-    } else if (const int error = KeepAside(backup, m_olderBackup)) {
-        AddLog(logfmt::kCannotRename, {backup, error});
-        return false;
-    } else {
-        AddLog(logfmt::kOlderBackupKept, {m_olderBackup});
+    } else if (!SameFileContent(backup, m_installSysDsn)) {
+        const Kept& older = m_systemDsnKept.emplace_back(KeepCopy(m_installDir, kSystemDsnBackupName, true));
+        if (older.error) {
+            LogKeepFailure(older);
+            UndoSystemDsnBackup();
+            return false;
+        }
+        AddLog(logfmt::kOlderBackupKept, {m_installDir + u"\\" + older.entry.kept});
     }
     AddLog(logfmt::kRenamingToBackup);
-    if (const int error = sys::Rename(m_installSysDsn, backup)) {
-        AddLog(logfmt::kCannotRename, {m_installSysDsn, error});
-        PutOlderBackupBack();
+    const Kept& copy =
+        m_systemDsnKept.emplace_back(KeepAs(m_installDir, {kSystemDsnName, kSystemDsnBackupName}, true, true));
+    if (copy.error) {
+        LogKeepFailure(copy);
+        UndoSystemDsnBackup();
         return false;
     }
-    m_systemDsnMovedAside = true;
     return true;
 }
 
-// A run that stops before the new tqsys.dsn is in place leaves the folder as it found it.
-void CDaltrixDlg::PutOlderBackupBack() {
-    if (m_olderBackup.IsEmpty())
-        return;
-    const CString backup = SystemDsnBackupPath(m_installDir);
-    if (sys::Rename(m_olderBackup, backup) == 0)
-        AddLog(logfmt::kNamedBack, {m_olderBackup, CString(u"tqsys.bak")});
-    m_olderBackup = CString();
+void CDaltrixDlg::LogKeepFailure(const Kept& kept) {
+    if (kept.recordFailed)
+        AddLog(logfmt::kCannotRecord, {m_installDir + u"\\" + kKeptRecordName, sys::ErrorNumberText(kept.error)});
+    else
+        AddLog(logfmt::kCannotRename, {m_installDir + u"\\" + kept.entry.original, kept.error});
+}
+
+// Leaves the folder as the run found it: the older backup back in its place, the copy of
+// tqsys.dsn, which never moved, gone, and each entry noted taken out of the record again. A step
+// that fails ends the undoing: what is left is noted in the record, for a run or a restore to end.
+void CDaltrixDlg::UndoSystemDsnBackup() {
+    for (auto kept = m_systemDsnKept.rbegin(); kept != m_systemDsnKept.rend(); ++kept) {
+        if (kept->copied && !PutBackAndLog(kept->entry))
+            break;
+        if (!kept->copied && kept->recorded)
+            ForgetKept(m_installDir, kept->entry);
+    }
+    m_systemDsnKept.clear();
 }

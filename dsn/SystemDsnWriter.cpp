@@ -1,12 +1,9 @@
 #include "SystemDsnWriter.h"
 
-#include "NarrowPath.h"
-#include "SystemDsnFiles.h"
+#include "WholeFiles.h"
 
 #include "app/DaltrixDlg.h"
 #include "app/LogFormats.h"
-
-#include "platform/System.h"
 
 #include <cerrno>
 
@@ -48,22 +45,12 @@ bool CDaltrixDlg::WriteSystemDsn() {
     AddLog(logfmt::kCreatingSystemDsn);
     // A value the file cannot hold is refused before any file is written.
     const auto bytes = SystemDsnBytes(text);
-    const int error = bytes ? ReplaceFileSafely(m_installDir, m_installSysDsn, *bytes) : EILSEQ;
+    const int error = bytes ? PutInPlace(m_installSysDsn, *bytes) : EILSEQ;
     if (error == 0) {
-        m_systemDsnMovedAside = false;
-        m_olderBackup = CString();
+        m_systemDsnKept.clear();
         return true;
     }
-    if (m_systemDsnMovedAside) {
-        AddLog(logfmt::kRestoringSystemDsn);
-        const CString backup = SystemDsnBackupPath(m_installDir);
-        if (const int restoreError = sys::Rename(backup, m_installSysDsn)) {
-            AddLog(logfmt::kCannotRename, {backup, restoreError});
-        } else {
-            m_systemDsnMovedAside = false;
-            PutOlderBackupBack();
-        }
-    }
+    UndoSystemDsnBackup();
     AddLog(logfmt::kCannotCreateFile, {m_installSysDsn, error});
     return false;
 }
