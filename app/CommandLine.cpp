@@ -58,7 +58,8 @@ const char16_t* const kUsage =
     u"1  ingenting i installationsmappen ändrat: körningen stoppades, kontrollen fann hinder eller "
     u"återställningen vägrades\n"
     u"2  fel argument eller företagsnummer\n"
-    u"3  ompekat, men med avvikelser som /ja godtog eller filer att kopiera för hand";
+    u"3  ompekat, men med avvikelser som /ja godtog eller filer att kopiera för hand\n"
+    u"4  återställningen blev inte klar; kör /aterstall igen när felet i loggen är rättat";
 
 ScriptCommand ParseCommandLine(const std::vector<CString>& arguments) {
     ScriptCommand command = Read(arguments);

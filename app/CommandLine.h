@@ -20,6 +20,7 @@ enum ExitCode {
     kExitNothingChanged = 1,        // the run stopped, the check found obstacles, the restore refused
     kExitWrongArguments = 2,        // the arguments or the company number are wrong
     kExitRepointedWithRemarks = 3,  // repointed, with findings /ja accepted or files to copy by hand
+    kExitRestoreIncomplete = 4,     // the restore put some files back, not all: running it again finishes
 };
 
 // Options are read whatever their letter case, with "-" as well as "/" in front.

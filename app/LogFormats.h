@@ -81,6 +81,7 @@ inline constexpr const char16_t* kCannotRename = u"%03d Kunde inte byta namn på
 inline constexpr const char16_t* kCreatingSystemDsn = u"%03d Skapar ny tqsys.dsn";
 inline constexpr const char16_t* kRestoringSystemDsn = u"%03d Återställer tqsys.dsn från tqsys.bak";
 inline constexpr const char16_t* kCannotCreateFile = u"%03d FEL! Kunde inte skapa %s! Felkod %d";
+inline constexpr const char16_t* kCannotRecord = u"%03d Kunde inte skriva %s: %s";
 inline constexpr const char16_t* kCannotSaveLog = u"%03d Loggen kan inte sparas i %s: %s";
 
 // The check of a conversion, which changes nothing.
@@ -98,6 +99,14 @@ inline constexpr const char16_t* kRestoreNoBackup = u"%03d Återställer inte: d
 inline constexpr const char16_t* kRestoreNotOwn =
     u"%03d Återställer inte: tqsys.dsn i %s är inte den som Daltrix skrev";
 inline constexpr const char16_t* kRestoreDeclined = u"%03d Återställer inte: frågan besvarades Nej";
+inline constexpr const char16_t* kKeptNameNotUnderstood =
+    u"%03d Info: %s lämnas som den är: Daltrix sparar inga filer under det namnet";
+inline constexpr const char16_t* kKeptInTheWay =
+    u"%03d Info: %s i installationsmappen är inte Daltrix egen fil och sparas som %s";
+inline constexpr const char16_t* kCannotPutBack = u"%03d Kunde inte lägga tillbaka %s som %s: %s";
+inline constexpr const char16_t* kRestoreIncomplete =
+    u"%03d Återställningen blev inte klar. Rätta felet på raden ovan och välj Återställ igen, så gör Daltrix "
+    u"klart resten i %s.";
 inline constexpr const char16_t* kRestored =
     u"%03d Återställt: Varnik Lön använder åter sin egen tqsys.dsn. Varnik_tqsys finns kvar på servern.";
 

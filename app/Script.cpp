@@ -16,8 +16,16 @@ int CDaltrixDlg::RunScript() {
         AddLog(logfmt::kScriptWrongArguments, {m_script.wrong});
         return kExitWrongArguments;
     }
-    if (m_script.verb == ScriptCommand::Verb::Restore)
-        return RestoreSystemDsn() ? kExitDone : kExitNothingChanged;
+    if (m_script.verb == ScriptCommand::Verb::Restore) {
+        switch (RestoreSystemDsn()) {
+            case RestoreOutcome::Restored:
+                return kExitDone;
+            case RestoreOutcome::Incomplete:
+                return kExitRestoreIncomplete;
+            default:
+                return kExitNothingChanged;
+        }
+    }
 
     OnStartClicked();
     if (!m_companiesListed)

@@ -1,15 +1,17 @@
 // Puts the product back on its old system database: its own tqsys.dsn from tqsys.bak, and the
 // company DSN files a run replaced and kept. Varnik_tqsys stays on the server.
+#include "Restore.h"
+
 #include "CompanyDsnCopy.h"
-#include "KeptFiles.h"
+#include "NarrowPath.h"
 #include "SystemDsnFiles.h"
-#include "WildcardMatch.h"
 
 #include "app/DaltrixDlg.h"
 #include "app/LogFormats.h"
 
 #include "platform/System.h"
 
+#include <map>
 #include <set>
 
 namespace {
@@ -19,74 +21,137 @@ constexpr const char16_t* kRestoreQuestion =
     u"systemdatabasen igen. Företagens DSN-filer som Daltrix sparade undan läggs också tillbaka. Databasen "
     u"Varnik_tqsys finns kvar på servern.";
 
-bool WholeDigits(const CString& text) {
-    if (text.IsEmpty())
-        return false;
-    for (char16_t ch : text.Str())
-        if (ch < u'0' || ch > u'9')
-            return false;
-    return true;
+bool SameName(const CString& a, const CString& b) {
+    return a.CompareNoCase(b) == 0;
 }
 
-// The company DSN files of the folder that have a kept copy ("tq0007.dsn.1"), by their own name.
-std::set<std::u16string> FilesWithKeptCopies(const CString& folder) {
-    std::set<std::u16string> names;
-    for (const sys::DirectoryEntry& entry : sys::ListDirectory(folder)) {
-        const int dot = entry.name.ReverseFind(u'.');
-        const CString name = entry.name.Left(dot);
-        const CString number = entry.name.Mid(dot + 1);
-        if (dot > 0 && IsCompanyDsn(name) && WholeDigits(number))
-            names.insert(name.Str());
-    }
-    return names;
+bool IsSystemDsnFile(const CString& name) {
+    return SameName(name, kSystemDsnName) || SameName(name, kSystemDsnBackupName);
+}
+
+// The name a kept name is the copy of: what stands before its last dot, when that is a file runs
+// keep; empty otherwise.
+CString KeptFrom(const CString& name) {
+    const int dot = name.ReverseFind(u'.');
+    const CString base = dot > 0 ? name.Left(dot) : CString();
+    return IsSystemDsnFile(base) || IsCompanyDsn(base) ? base : CString();
+}
+
+CString Upper(CString name) {
+    return name.MakeUpper();
+}
+
+// A file with the same bytes, or one this tool wrote, may go without a copy.
+bool IsToolsOwn(const CString& path, const CString& name, const CString& toolDir) {
+    return SameName(name, kSystemDsnName) ? WrittenByThisTool(path) : SameFileContent(path, toolDir + name);
 }
 
 }  // namespace
 
-bool CDaltrixDlg::RestoreSystemDsn() {
-    const CString installSysDsn = m_installDir + u"\\tqsys.dsn";
-    const CString backup = SystemDsnBackupPath(m_installDir);
-    if (!sys::PathExists(backup)) {
-        AddLog(logfmt::kRestoreNoBackup, {m_installDir});
-        return false;
+RestorePlan PlanRestore(const CString& installDir) {
+    RestorePlan plan;
+    const std::vector<KeptEntry> record = ReadKeptRecord(installDir);
+    std::set<std::u16string> named;
+    std::vector<KeptEntry> systemSteps;
+    for (auto entry = record.rbegin(); entry != record.rend(); ++entry) {
+        named.insert(Upper(entry->original).Str());
+        (IsSystemDsnFile(entry->original) ? systemSteps : plan.steps).push_back(*entry);
     }
-    // Only a file this tool wrote may go without a copy; the product's own never does.
-    if (sys::PathExists(installSysDsn) && !WrittenByThisTool(installSysDsn)) {
-        AddLog(logfmt::kRestoreNotOwn, {m_installDir});
-        return false;
+
+    // Copies an earlier version kept, without a record: each file's first one is what it had.
+    std::map<std::u16string, std::pair<int, KeptEntry>> firstKept;
+    for (const sys::DirectoryEntry& file : sys::ListDirectory(installDir)) {
+        const CString base = KeptFrom(file.name);
+        if (base.IsEmpty())
+            continue;
+        const auto number = KeptNumber(base, file.name);
+        if (!number) {
+            plan.notUnderstood.push_back(file.name);
+            continue;
+        }
+        const auto first = firstKept.find(Upper(base).Str());
+        if (IsCompanyDsn(base) && !named.contains(Upper(base).Str()) &&
+            (first == firstKept.end() || *number < first->second.first))
+            firstKept[Upper(base).Str()] = {*number, KeptEntry{base, file.name}};
+    }
+    for (const auto& [name, kept] : firstKept)
+        plan.steps.push_back(kept.second);
+
+    // Once the record names the system DSN's files it alone says what is left of them to put back.
+    if (systemSteps.empty()) {
+        const CString systemDsn = installDir + u"\\" + kSystemDsnName;
+        if (!sys::PathExists(SystemDsnBackupPath(installDir)))
+            plan.refusal = RestorePlan::Refusal::NoBackup;
+        // Only a file this tool wrote may go without a copy; the product's own never does.
+        else if (!sys::PathIsMissing(systemDsn) && !WrittenByThisTool(systemDsn))
+            plan.refusal = RestorePlan::Refusal::NotOwn;
+        else
+            systemSteps.push_back({kSystemDsnName, kSystemDsnBackupName});
+    }
+    plan.steps.insert(plan.steps.end(), systemSteps.begin(), systemSteps.end());
+    return plan;
+}
+
+PutBackResult PutBack(const CString& folder, const KeptEntry& entry, const CString& toolDir) {
+    PutBackResult result;
+    const CString kept = folder + u"\\" + entry.kept;
+    const CString original = folder + u"\\" + entry.original;
+    if (sys::PathIsMissing(kept)) {
+        result.alreadyBack = true;
+    } else if (SameFileContent(original, kept)) {
+        // The file never changed: the kept copy is only a second one of it.
+        result.alreadyBack = true;
+        const NarrowPath narrowKept(kept, sys::kThreadAnsiCodePage);
+        if ((result.error = sys::UnlinkNarrow(narrowKept.c_str())) != 0)
+            return result;
+    } else {
+        if (!sys::PathIsMissing(original) && !IsToolsOwn(original, entry.original, toolDir)) {
+            const Kept inTheWay = KeepCopy(folder, entry.original, false);
+            if ((result.error = inTheWay.error) != 0)
+                return result;
+            result.keptInTheWay = inTheWay.entry.kept;
+        }
+        if ((result.error = sys::ReplaceFile(kept, original)) != 0)
+            return result;
+    }
+    result.error = ForgetKept(folder, entry);
+    return result;
+}
+
+RestoreOutcome CDaltrixDlg::RestoreSystemDsn() {
+    const RestorePlan plan = PlanRestore(m_installDir);
+    if (plan.refusal != RestorePlan::Refusal::None) {
+        AddLog(plan.refusal == RestorePlan::Refusal::NoBackup ? logfmt::kRestoreNoBackup : logfmt::kRestoreNotOwn,
+               {m_installDir});
+        return RestoreOutcome::Refused;
     }
     if (!Ask(kRestoreQuestion)) {
         AddLog(logfmt::kRestoreDeclined);
-        return false;
+        return RestoreOutcome::Refused;
     }
     AddLog(logfmt::kRestoringSystemDsn);
-    // One step, so the folder always has a tqsys.dsn: this tool's, or the product's own again.
-    if (const int error = sys::ReplaceFile(backup, installSysDsn)) {
-        AddLog(logfmt::kCannotRename, {backup, error});
-        return false;
+    for (const CString& name : plan.notUnderstood)
+        AddLog(logfmt::kKeptNameNotUnderstood, {m_installDir + u"\\" + name});
+    for (const KeptEntry& step : plan.steps) {
+        if (!PutBackAndLog(step)) {
+            AddLog(logfmt::kRestoreIncomplete, {m_installDir});
+            return RestoreOutcome::Incomplete;
+        }
     }
-    PutKeptCompanyDsnFilesBack();
     AddLog(logfmt::kRestored);
-    return true;
+    return RestoreOutcome::Restored;
 }
 
-void CDaltrixDlg::PutKeptCompanyDsnFilesBack() {
-    const CString toolDir = ToolFolder();
-    for (const std::u16string& name : FilesWithKeptCopies(m_installDir)) {
-        const CString target = m_installDir + u"\\" + name;
-        const auto kept = LastKept(target);
-        // The copy in place is the tool's own file, which stays beside the tool; anything else is kept.
-        if (sys::PathExists(target) && !SameFileContent(target, toolDir + name)) {
-            CString keptAs;
-            if (const int error = KeepAside(target, keptAs)) {
-                AddLog(logfmt::kCannotRename, {target, error});
-                continue;
-            }
-            AddLog(logfmt::kCompanyDsnKept, {CString(name), keptAs});
-        }
-        if (const int error = sys::ReplaceFile(*kept, target))
-            AddLog(logfmt::kCannotRename, {*kept, error});
-        else
-            AddLog(logfmt::kNamedBack, {*kept, CString(name)});
+bool CDaltrixDlg::PutBackAndLog(const KeptEntry& entry) {
+    const PutBackResult result = PutBack(m_installDir, entry, ToolFolder());
+    const CString kept = m_installDir + u"\\" + entry.kept;
+    if (!result.keptInTheWay.IsEmpty())
+        AddLog(logfmt::kKeptInTheWay, {entry.original, m_installDir + u"\\" + result.keptInTheWay});
+    if (result.error) {
+        AddLog(logfmt::kCannotPutBack, {kept, entry.original, sys::ErrorNumberText(result.error)});
+        return false;
     }
+    if (!result.alreadyBack)
+        AddLog(logfmt::kNamedBack, {kept, entry.original});
+    return true;
 }
