@@ -16,6 +16,8 @@
 #include "platform/ConnectString.h"
 #include "platform/System.h"
 
+#include <cerrno>
+#include <random>
 #include <set>
 
 namespace {
@@ -107,16 +109,24 @@ void CheckCompanyDsnFiles(const std::vector<Row>& companies, const CString& tool
     check.Fine(CString::Format(u"%d företags DSN-filer finns bredvid Daltrix och kan läsas", {readable}));
 }
 
-// Whether the folder can be written, found out with a file of its own that goes at once.
+// Whether the folder can be written, found out with a file of its own that goes at once. It is
+// created only under a name nobody holds: a file that stands there already proves nothing, and is
+// never removed.
 std::optional<CString> WriteRefusal(const CString& folder) {
-    const CString probe = folder + u"\\daltrix-kontroll.tmp";
-    if (sys::PathExists(probe))
+    std::random_device random;
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const CString probe =
+            folder + CString::Format(u"\\daltrix-kontroll-%d.tmp", {static_cast<int>(random() & 0x7FFFFFFF)});
+        const NarrowPath narrow(probe, sys::kThreadAnsiCodePage);
+        const int error = sys::CreateNewFile(narrow.c_str(), {'D', 'a', 'l', 't', 'r', 'i', 'x', '\r', '\n'});
+        if (error == EEXIST)
+            continue;
+        if (error != 0)
+            return sys::ErrorNumberText(error);
+        sys::UnlinkNarrow(narrow.c_str());
         return std::nullopt;
-    const NarrowPath narrow(probe, sys::kThreadAnsiCodePage);
-    if (const int error = sys::WriteNewFile(narrow.c_str(), {}))
-        return sys::ErrorNumberText(error);
-    sys::UnlinkNarrow(narrow.c_str());
-    return std::nullopt;
+    }
+    return sys::ErrorNumberText(EEXIST);
 }
 
 void CheckInstallationFolder(const CString& installDir, CheckLog& check) {
