@@ -3,6 +3,7 @@
 #include "support/TestSupport.h"
 
 #include "dsn/CompanyDsnCopy.h"
+#include "dsn/KeptFiles.h"
 #include "dsn/SystemDsnFiles.h"
 #include "dsn/SystemDsnWriter.h"
 
@@ -74,7 +75,9 @@ protected:
         return contents;
     }
     std::string Expanded(std::string line) const {
-        for (const auto& [mark, path] : {std::pair{"<bak>", install / "tqsys.bak"}, {"<dsn>", install / "tqsys.dsn"}})
+        for (const auto& [mark, path] : {std::pair{"<bak>", install / "tqsys.bak"},
+                                         {"<dsn>", install / "tqsys.dsn"},
+                                         {"<rec>", install / "Daltrix-sparade.txt"}})
             if (const size_t at = line.find(mark); at != std::string::npos)
                 line.replace(at, 5, WinPath(path).ToUtf8());
         return line;
@@ -101,10 +104,18 @@ TEST_P(Backup, NeverLosesAFileTheProductHad) {
     for (size_t i = 0; i < c.lines.size(); ++i)
         expected.push_back("0" + std::to_string(20 + i) + " " + Expanded(c.lines[i]));
     EXPECT_EQ(f.LogFrom(1), expected);
-    EXPECT_EQ(Contents(), before);
-    // When it succeeds, the writer may take tqsys.dsn's place: it is gone or this tool's own.
-    if (result) {
-        EXPECT_TRUE(!fs::exists(install / "tqsys.dsn") || WrittenByThisTool(WinPath(install / "tqsys.dsn")));
+    // Nothing goes: a run that stops leaves every file as it was, one that goes on only adds copies.
+    const auto after = Contents();
+    if (!result) {
+        EXPECT_EQ(after, before);
+    }
+    for (const auto& content : before)
+        EXPECT_GE(after.count(content), before.count(content)) << content;
+    // When it succeeds, the writer may take tqsys.dsn's place: it is gone, this tool's own, or
+    // tqsys.bak holds it.
+    const fs::path dsn = install / "tqsys.dsn";
+    if (result && fs::is_regular_file(dsn) && !WrittenByThisTool(WinPath(dsn))) {
+        EXPECT_EQ(ReadFile(install / "tqsys.bak"), ReadFile(dsn));
     }
 }
 
@@ -132,14 +143,17 @@ INSTANTIATE_TEST_SUITE_P(
                                  Utf16(kOwnDsn),
                                  "older",
                                  {kRenaming, "Info: Den äldre tqsys.bak sparas som <bak>.1", kToBak}},
-                      BackupCase{"AnUnreadableSystemDsnIsTheProducts",
+                      BackupCase{"ASystemDsnThatCannotBeCopiedStopsWithNothingChanged",
                                  "<dir>",
                                  "older",
-                                 {kRenaming, "Info: Den äldre tqsys.bak sparas som <bak>.1", kToBak}},
+                                 {kRenaming, "Info: Den äldre tqsys.bak sparas som <bak>.1", kToBak,
+                                  "Kunde inte byta namn på <dsn> " + std::to_string(EISDIR)},
+                                 false},
+                      BackupCase{"ABackupThatHoldsTheSystemDsnAlreadyServes", "own", "own", {kRenaming, kToBak}},
                       BackupCase{"ABackupThatCannotBeKeptStopsWithNothingChanged",
                                  "own",
                                  "older",
-                                 {kRenaming, "Kunde inte byta namn på <bak> " + std::to_string(EACCES)},
+                                 {kRenaming, "Kunde inte skriva <rec>: " + std::string(std::strerror(EACCES))},
                                  false,
                                  true}),
     [](const ::testing::TestParamInfo<BackupCase>& info) { return std::string(info.param.name); });
@@ -197,40 +211,48 @@ TEST_F(DsnFiles, AReadOnlySystemDsnMakesTheWriterFailAndStaysUnchanged) {
                                                                        WinPath(install / "tqsys.dsn").ToUtf8() +
                                                                        "! Felkod " + std::to_string(EACCES)}));
     EXPECT_EQ(ReadFile(install / "tqsys.dsn"), "keep me");
-    EXPECT_FALSE(fs::exists(install / "tqsys.tmp"));
+    EXPECT_FALSE(fs::exists(install / "tqsys.dsn.tmp"));
 }
 
-TEST_F(DsnFiles, AFullDiskPutsTheProductsOwnSystemDsnBackAndLeavesNothingHalfWritten) {
+TEST_F(DsnFiles, AFullDiskLeavesTheProductsOwnSystemDsnAndNothingHalfWritten) {
     WriteFile(install / "tqsys.dsn", "the product's own");
     ASSERT_TRUE(f.dlg->BackupSystemDsn());
     // The new file is written beside the old one first; here that write meets a full disk.
-    fs::create_symlink("/dev/full", install / "tqsys.tmp");
+    fs::create_symlink("/dev/full", install / "tqsys.dsn.tmp");
     f.dlg->m_driver = u"SQL Server";
     const size_t before = f.Log().size();
     EXPECT_FALSE(f.dlg->WriteSystemDsn());
     EXPECT_EQ(f.LogFrom(before),
-              (std::vector<std::string>{"023 Skapar ny tqsys.dsn", "024 Återställer tqsys.dsn från tqsys.bak",
-                                        "025 FEL! Kunde inte skapa " + WinPath(install / "tqsys.dsn").ToUtf8() +
-                                            "! Felkod " + std::to_string(ENOSPC)}));
+              (std::vector<std::string>{"023 Skapar ny tqsys.dsn", "024 FEL! Kunde inte skapa " +
+                                                                       WinPath(install / "tqsys.dsn").ToUtf8() +
+                                                                       "! Felkod " + std::to_string(ENOSPC)}));
     EXPECT_EQ(ReadFile(install / "tqsys.dsn"), "the product's own");
-    EXPECT_FALSE(fs::exists(install / "tqsys.bak"));
-    EXPECT_FALSE(fs::exists(fs::symlink_status(install / "tqsys.tmp")));
+    EXPECT_EQ(std::distance(fs::directory_iterator(install), fs::directory_iterator()), 1) << "the copy is gone";
 }
 
-TEST_F(DsnFiles, ABackupThatCannotBePutBackStaysTheWayBack) {
+// A folder that becomes read-only keeps the new file out and the copy in: the copy is named, and
+// the record still says what a run or a restore ends.
+TEST_F(DsnFiles, ACopyThatCannotBeUndoneIsNamedAndRecorded) {
     WriteFile(install / "tqsys.dsn", "the product's own");
+    WriteFile(install / "tqsys.bak", "an older backup");
     ASSERT_TRUE(f.dlg->BackupSystemDsn());
-    fs::create_directories(install / "tqsys.tmp");  // the new file cannot be written
-    fs::create_directories(install / "tqsys.dsn");  // nor the old one put back
     const size_t before = f.Log().size();
-    EXPECT_FALSE(f.dlg->WriteSystemDsn());
-    const auto lines = f.LogFrom(before);
-    ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[1], "024 Återställer tqsys.dsn från tqsys.bak");
-    EXPECT_EQ(lines[2],
-              "025 Kunde inte byta namn på " + WinPath(install / "tqsys.bak").ToUtf8() + " " + std::to_string(EEXIST));
-    EXPECT_EQ(lines[3].rfind("026 FEL! Kunde inte skapa ", 0), 0u);
-    EXPECT_EQ(ReadFile(install / "tqsys.bak"), "the product's own");
+    fs::permissions(install, fs::perms::owner_read | fs::perms::owner_exec);
+    {
+        PermissionBitsEnforced asNonRoot;
+        EXPECT_FALSE(f.dlg->WriteSystemDsn());
+    }
+    fs::permissions(install, fs::perms::owner_all);
+    EXPECT_EQ(f.LogFrom(before),
+              (std::vector<std::string>{"023 Skapar ny tqsys.dsn",
+                                        "024 Kunde inte lägga tillbaka " + WinPath(install / "tqsys.bak").ToUtf8() +
+                                            " som tqsys.dsn: " + std::strerror(EACCES),
+                                        "025 FEL! Kunde inte skapa " + WinPath(install / "tqsys.dsn").ToUtf8() +
+                                            "! Felkod " + std::to_string(EACCES)}));
+    EXPECT_EQ(ReadFile(install / "tqsys.dsn"), "the product's own");
+    EXPECT_EQ(ReadFile(install / "tqsys.bak.1"), "an older backup");
+    EXPECT_EQ(ReadKeptRecord(WinPath(install)),
+              (std::vector<KeptEntry>{{u"tqsys.bak", u"tqsys.bak.1"}, {u"tqsys.dsn", u"tqsys.bak"}}));
 }
 
 TEST_F(DsnFiles, TheNewFileReplacesTheOldInOneStepAndNoTemporaryFileStays) {
@@ -313,7 +335,8 @@ TEST_F(CompanyDsnCopy, ASourceFolderNamedAfterTheSystemDsnStillHasItsFilesCopied
 }
 
 // The installation's own files that differ are kept, copies are left writable, and a file that
-// cannot be copied is named with the system's reason while the others are still copied.
+// cannot be copied (a read-only one in the way, a folder) is named with the system's reason while
+// the others are still copied.
 TEST_F(CompanyDsnCopy, KeepsWhatItReplacesAndReportsWhatItCannotCopy) {
     for (const char* name : {"tq0001.dsn", "tq0002.dsn", "tq0003.dsn"})
         WriteFile(source / name, name);
@@ -328,9 +351,11 @@ TEST_F(CompanyDsnCopy, KeepsWhatItReplacesAndReportsWhatItCannotCopy) {
     }
     EXPECT_EQ(Names(result.kept),
               std::vector<std::string>{"tq0002.dsn " + WinPath(target / "tq0002.dsn").ToUtf8() + ".1"});
-    EXPECT_EQ(Names(result.failed), std::vector<std::string>{"tq0004.dsn " + std::string(std::strerror(EISDIR))});
+    EXPECT_EQ(Names(result.failed), (std::vector<std::string>{"tq0002.dsn " + std::string(std::strerror(EACCES)),
+                                                              "tq0004.dsn " + std::string(std::strerror(EISDIR))}));
+    EXPECT_EQ(ReadFile(target / "tq0002.dsn"), "the installation's own");
     EXPECT_EQ(ReadFile(target / "tq0002.dsn.1"), "the installation's own");
-    for (const char* name : {"tq0001.dsn", "tq0002.dsn", "tq0003.dsn"}) {
+    for (const char* name : {"tq0001.dsn", "tq0003.dsn"}) {
         EXPECT_EQ(ReadFile(target / name), name);
         EXPECT_NE(fs::status(target / name).permissions() & fs::perms::owner_write, fs::perms::none) << name;
     }
@@ -344,6 +369,7 @@ TEST_F(CompanyDsnCopy, KeepsWhatItReplacesAndReportsWhatItCannotCopy) {
     }
     fs::permissions(target, fs::perms::owner_all);
     EXPECT_EQ(Names(result.failed), (std::vector<std::string>{"tq0001.dsn " + std::string(std::strerror(EACCES)),
+                                                              "tq0002.dsn " + std::string(std::strerror(EACCES)),
                                                               "tq0004.dsn " + std::string(std::strerror(EISDIR))}));
     EXPECT_EQ(ReadFile(target / "tq0001.dsn"), "tq0001.dsn");
 }

@@ -8,6 +8,10 @@
 #include <optional>
 #include <map>
 
+#include <cstring>
+
+#include "dsn/SystemDsnFiles.h"
+
 using namespace testing_support;
 
 namespace {
@@ -179,8 +183,12 @@ INSTANTIATE_TEST_SUITE_P(
              "Att veta: tq12345.dsn har fler än fyra siffror och kopieras inte; kopiera den för hand till ", 0},
         Site{"AnOlderBackup", [](Verbs& b) { WriteFile(b.install / "tqsys.bak", "äldre"); },
              "Att veta: det finns redan en tqsys.bak; den sparas som tqsys.bak.N", 0},
+        // A probe an earlier version left behind proves nothing, and stays as it is.
         Site{"AFolderThatCannotBeWritten",
-             [](Verbs& b) { fs::permissions(b.install, fs::perms::owner_read | fs::perms::owner_exec); },
+             [](Verbs& b) {
+                 WriteFile(b.install / "daltrix-kontroll.tmp", "");
+                 fs::permissions(b.install, fs::perms::owner_read | fs::perms::owner_exec);
+             },
              "Hinder: det går inte att skriva i ", 1, true},
         Site{"AConnectionWithoutSqlServer",
              [](Verbs& b) { WriteSqliteDsn(b.program / "tq0007.dsn", b.program.parent_path() / "old.db"); },
@@ -214,7 +222,8 @@ TEST_F(Restore, PutsTheProductsFilesBackAfterOneRunAndAfterTwo) {
     EXPECT_EQ(RestoreFromTheSystemMenu(true),
               (std::vector<std::string>{
                   "Återställer tqsys.dsn från tqsys.bak",
-                  "Info: " + WinPath(install / "tq0007.dsn").ToUtf8() + ".1 heter åter tq0007.dsn", kRestored}));
+                  "Info: " + WinPath(install / "tq0007.dsn").ToUtf8() + ".1 heter åter tq0007.dsn",
+                  "Info: " + WinPath(install / "tqsys.bak").ToUtf8() + " heter åter tqsys.dsn", kRestored}));
     EXPECT_EQ(ReadFile(install / "tqsys.dsn"), kProductsOwn);
     EXPECT_EQ(ReadFile(install / "tq0007.dsn"), "the installation's own");
     EXPECT_FALSE(fs::exists(install / "tqsys.bak"));
@@ -234,6 +243,89 @@ TEST_F(Restore, RefusesWithoutABackupOrOverTheProductsOwnFile) {
     EXPECT_EQ(Files(install), before);
     EXPECT_TRUE(headless::TheScreen().questions.empty());
 }
+
+// Sequences of runs and restores that end with the product's own files back, byte for byte, and
+// no record left.
+struct Sequence {
+    const char* name;
+    std::function<void(Restore&)> steps;
+};
+
+void PrintTo(const Sequence& sequence, std::ostream* out) {
+    *out << sequence.name;
+}
+
+const std::string kInstallationsOwn = "the installation's own";
+
+class RestoreSequence : public Restore, public ::testing::WithParamInterface<Sequence> {
+public:
+    void Convert() {
+        StartToolAgain(ScriptCommand{});
+        StartAndConvert("7");
+        ASSERT_EQ(f.Log().back().substr(4), "Klart! Klicka Avsluta");
+    }
+    std::vector<std::string> RestoreAnew() {
+        StartToolAgain(ScriptCommand{});
+        return RestoreFromTheSystemMenu(true);
+    }
+    using Verbs::Script;
+    using Verbs::Texts;
+};
+
+TEST_P(RestoreSequence, EndsWithTheProductsOwnFilesBack) {
+    WriteFile(install / "tq0007.dsn", kInstallationsOwn);
+    GetParam().steps(*this);
+    const auto texts = Texts(0);
+    EXPECT_NE(std::find(texts.begin(), texts.end(), kRestored), texts.end()) << "the last restore ends";
+    EXPECT_EQ(ReadFile(install / "tqsys.dsn"), kProductsOwn);
+    EXPECT_EQ(ReadFile(install / "tq0007.dsn"), kInstallationsOwn);
+    EXPECT_FALSE(fs::exists(install / "Daltrix-sparade.txt"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, RestoreSequence,
+    ::testing::Values(
+        // The edit is kept, not put back in the product's file's place.
+        Sequence{"ConvertEditRestoreConvertRestore",
+                 [](Restore& r) {
+                     auto& b = static_cast<RestoreSequence&>(r);
+                     b.Convert();
+                     WriteFile(b.install / "tq0007.dsn", "an operator's edit");
+                     b.RestoreAnew();
+                     b.Convert();
+                     b.RestoreAnew();
+                     EXPECT_EQ(ReadFile(b.install / "tq0007.dsn.2"), "an operator's edit");
+                 }},
+        Sequence{"AKeptFileThatCannotBePutBackThenRunAgain",
+                 [](Restore& r) {
+                     auto& b = static_cast<RestoreSequence&>(r);
+                     b.Convert();
+                     fs::permissions(b.install / "tq0007.dsn", fs::perms::owner_read);
+                     {
+                         PermissionBitsEnforced asNonRoot;
+                         EXPECT_EQ(b.Script({u"/aterstall", u"/ja"}), kExitRestoreIncomplete);
+                     }
+                     const auto log = b.Texts(0);
+                     EXPECT_EQ(log[log.size() - 3], "Kunde inte lägga tillbaka " +
+                                                        WinPath(b.install / "tq0007.dsn").ToUtf8() +
+                                                        ".1 som tq0007.dsn: " + std::strerror(EACCES));
+                     EXPECT_TRUE(WrittenByThisTool(WinPath(b.install / "tqsys.dsn"))) << "tqsys.dsn comes back last";
+                     fs::permissions(b.install / "tq0007.dsn", fs::perms::owner_all);
+                     EXPECT_EQ(b.Script({u"/aterstall", u"/ja"}), kExitDone);
+                 }},
+        // A folder an earlier version converted has no record; a name it does not know stays.
+        Sequence{"AnEarlierVersionsFolder",
+                 [](Restore& r) {
+                     auto& b = static_cast<RestoreSequence&>(r);
+                     b.Convert();
+                     fs::remove(b.install / "Daltrix-sparade.txt");
+                     WriteFile(b.install / "tq0007.dsn.01", "unknown");
+                     const auto lines = b.RestoreAnew();
+                     EXPECT_EQ(lines.at(1), "Info: " + WinPath(b.install / "tq0007.dsn.01").ToUtf8() +
+                                                " lämnas som den är: Daltrix sparar inga filer under det namnet");
+                     EXPECT_EQ(ReadFile(b.install / "tq0007.dsn.01"), "unknown");
+                 }}),
+    [](const ::testing::TestParamInfo<Sequence>& info) { return std::string(info.param.name); });
 
 // --- the verbs from a script ---------------------------------------------------------------------
 
