@@ -163,10 +163,12 @@ if(DALTRIX_BASH)
     COMMAND ${DALTRIX_BASH} ${DALTRIX_WINDOWS_TESTS}/run_conversion_test.sh
       $<TARGET_FILE:conversion_win32_test> ${CMAKE_BINARY_DIR}/conversion-test)
   set_tests_properties(conversion_win32_test PROPERTIES TIMEOUT 600 RESOURCE_LOCK conversion-test)
-  # The program itself run by a script with each verb, in the same prefix, laid out afresh.
+  # The program itself run by a script with each verb, in the same prefix, laid out afresh; once
+  # killed mid-conversion by the native build's library in Wine's server.
   add_test(NAME command_line_test
     COMMAND ${DALTRIX_BASH} ${DALTRIX_WINDOWS_TESTS}/command_line_test.sh
-      $<TARGET_FILE:Daltrix> ${CMAKE_BINARY_DIR}/conversion-test)
+      $<TARGET_FILE:Daltrix> ${CMAKE_BINARY_DIR}/conversion-test
+      ${DALTRIX_NATIVE_BUILD_DIR}/tests/libstop_before_rename.so)
   set_tests_properties(command_line_test PROPERTIES TIMEOUT 600 RESOURCE_LOCK conversion-test)
 endif()
 

@@ -3,11 +3,13 @@
 # demo installation, with a stand-in of its own, checked by the exit code Wine hands back and by
 # the last lines the run left in C:\Verktyg\Daltrix.log. The runs build on each other: a check, a
 # conversion, a stale Varnik_tqsys, and the way back.
-#   command_line_test.sh Daltrix.exe WORKDIR
+#   command_line_test.sh Daltrix.exe WORKDIR libstop_before_rename.so
 set -uo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 exe=$(realpath "${1:?Daltrix.exe}")
 work=$(realpath -m "${2:?a work folder}")
+# The native build's library that stops Wine's server before a rename (tests/CMakeLists.txt).
+stop_library=$(realpath "${3:?libstop_before_rename.so}")
 mkdir -p "$work"
 
 export WINEPREFIX="$work/wineprefix"
@@ -57,6 +59,29 @@ installation_as_laid_out() {  # after what
         failed=$((failed + 1))
     fi
 }
+# A conversion killed just before tqsys.dsn gets its new file: Wine's server, which renames files
+# for the program, runs with a library that kills it there (the program dies with it). The
+# product's own tqsys.dsn must still be there, whole.
+killed_before_tqsys_dsn_is_replaced() {
+    local mark="$work/stopped-before-rename"
+    rm -f "$mark"
+    wine_stop
+    LD_PRELOAD="$stop_library" DALTRIX_STOP_BEFORE_RENAME_TO=tqsys.dsn DALTRIX_STOP_MARK="$mark" \
+        timeout 60 wineserver -p </dev/null >/dev/null 2>&1
+    wine_call cmd /c exit </dev/null >/dev/null 2>&1
+    (cd "$tool" && wine_call 'C:\Verktyg\Daltrix.exe' /konvertera 7 </dev/null >/dev/null 2>&1)
+    wine_stop
+    wine_start null || { echo "the Wine prefix $WINEPREFIX did not start again" >&2; exit 1; }
+    if [ ! -e "$mark" ]; then
+        echo "FAILED  the conversion was not stopped before tqsys.dsn was replaced"
+        failed=$((failed + 1))
+    elif cmp -s "$laid_out/tqsys.dsn" "$install/tqsys.dsn"; then
+        echo "ok      killed before tqsys.dsn was replaced, the product's own is there whole"
+    else
+        echo "FAILED  killed before tqsys.dsn was replaced, the product's own is not there whole"
+        failed=$((failed + 1))
+    fi
+}
 # The stand-in's Varnik_tqsys through the driver the tool uses, as a DBA would change it.
 server_sql() {
     echo "$1" | isql -b -k "DRIVER={SQL Server};SERVER=127.0.0.1;PORT=$port;UID=varnik;PWD=Demo-Losen-2026;TDS_Version=7.4;DATABASE=Varnik_tqsys" >/dev/null
@@ -67,14 +92,15 @@ verb 0 "Kontrollen är klar: inga hinder. Företag 7 kan konverteras." /Kontroll
 installation_as_laid_out "after the check"
 verb 2 "Företag 99 finns inte i listan" -konvertera 99
 verb 2 "Fel på kommandoraden: okänt argument /bogus. Daltrix.exe /? visar hur programmet körs från kommandoraden." /bogus
+killed_before_tqsys_dsn_is_replaced
 verb 0 "Klart! Klicka Avsluta" /KONVERTERA 7
 verb 1 "Återställer inte: frågan besvarades Nej" /aterstall
 server_sql "UPDATE TQ_FORETAG SET Namn = 'Annat namn AB' WHERE Nummer = 7" || { echo "FAILED  the stand-in took no update"; failed=$((failed + 1)); }
 verb 1 "Konverteringen avbröts. Inga filer i C:\\Program Files\\Varnik har ändrats." /konvertera 7
 verb 3 "Klart! Klicka Avsluta" /konvertera 7 -JA
 verb 0 "Återställt: Varnik Lön använder åter sin egen tqsys.dsn. Varnik_tqsys finns kvar på servern." /aterstall /ja
-if cmp -s "$laid_out/tqsys.dsn" "$install/tqsys.dsn"; then
-    echo "ok      tqsys.dsn is back as laid out"
+if cmp -s "$laid_out/tqsys.dsn" "$install/tqsys.dsn" && [ ! -e "$install/Daltrix-sparade.txt" ]; then
+    echo "ok      tqsys.dsn is back as laid out, and nothing is left to put back"
 else
     echo "FAILED  tqsys.dsn is not back as laid out"
     failed=$((failed + 1))

@@ -8,6 +8,7 @@
 #include "InstalledDriver.h"
 
 #include "app/DaltrixDlg.h"
+#include "dsn/KeptFiles.h"
 #include "platform/Database.h"
 #include "res/resource.h"
 
@@ -869,16 +870,18 @@ TEST_F(OperatorRun, ACompleteConversionCopiesTheSystemDatabaseAndRepointsTheInst
     EXPECT_EQ(beforeLines.find("\r\n", header), beforeLines.size() - 2) << "the header line comes right before";
     EXPECT_EQ(saved.find(Narrow(kPassword)), std::string::npos);
 
-    // The installation folder: the new system DSN, the old one kept, every company DSN.
+    // The installation folder: the new system DSN, the old one kept and the record saying so,
+    // every company DSN.
     const Folder install = Snapshot(kInstallDir);
-    std::set<std::u16string> expectedNames{u"tqsys.dsn", u"tqsys.bak"};
+    std::set<std::u16string> expectedNames{u"tqsys.dsn", u"tqsys.bak", kKeptRecordName};
+    EXPECT_EQ(ReadKeptRecord(CString(kInstallDir)), (std::vector<KeptEntry>{{u"tqsys.dsn", u"tqsys.bak"}}));
     for (const auto& [name, bytes] : toolFolder) {
         if (!IsCompanyDsn(name))
             continue;
         expectedNames.insert(name);
         EXPECT_EQ(install.count(name) ? install.at(name) : "<missing>", bytes) << Narrow(name);
     }
-    EXPECT_EQ(expectedNames.size(), 2 + Companies().rows.size()) << "one DSN file per demo company";
+    EXPECT_EQ(expectedNames.size(), 3 + Companies().rows.size()) << "one DSN file per demo company";
     std::set<std::u16string> names;
     for (const auto& entry : install)
         names.insert(entry.first);
