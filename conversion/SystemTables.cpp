@@ -13,6 +13,7 @@ constexpr const char16_t* kNotIn1252 = u"Tecknet %s finns inte i teckentabell 12
 constexpr const char16_t* kSecretNotIn1252 =
     u"%s har ett tecken som inte finns i teckentabell 1252 och kan inte lagras";
 constexpr const char16_t* kTooLong = u"%s har %d tecken men kolumnen rymmer %d";
+constexpr const char16_t* kSecretTooLong = u"%s är längre än de %d tecken som kolumnen rymmer";
 constexpr const char16_t* kMask = u"********";
 
 CString Upper(const CString& text) {
@@ -54,6 +55,20 @@ int SecretPrefixAt(const CString& text, int at, const CString& secret) {
     while (length < secret.GetLength() && at + length < text.GetLength() && text[at + length] == secret[length])
         ++length;
     return length;
+}
+
+// Marks where the secret stands whole in the text, and each quoted start of it: a quote, the
+// longest start of the secret that a quote follows, that quote (quotes inside the secret count).
+void MarkSecret(const CString& text, const CString& secret, std::vector<bool>& hidden) {
+    const auto mark = [&hidden](int from, int length) { std::fill_n(hidden.begin() + from, length, true); };
+    for (int at = text.Find(secret); at >= 0; at = text.Find(secret, at + 1))
+        mark(at, secret.GetLength());
+    for (int quote = text.Find(u'\''); quote >= 0; quote = text.Find(u'\'', quote + 1))
+        for (int length = SecretPrefixAt(text, quote + 1, secret); length > 0; --length)
+            if (quote + 1 + length < text.GetLength() && text[quote + 1 + length] == u'\'') {
+                mark(quote + 1, length);
+                break;
+            }
 }
 
 }  // namespace
@@ -159,7 +174,8 @@ std::optional<CString> ValueRefusal(const SystemColumn& column, const CString& v
                              : CString::Format(kNotIn1252, {CodePointName(*codePoint)});
     const int length = WithoutTrailingBlanks(value).GetLength();
     if (!column.IsInt() && length > room)
-        return CString::Format(kTooLong, {name, length, room});
+        return column.secret ? CString::Format(kSecretTooLong, {name, room})
+                             : CString::Format(kTooLong, {name, length, room});
     return std::nullopt;
 }
 
@@ -183,22 +199,23 @@ std::optional<CString> CompanyRefusal(const SystemLayout::Table& table, const Ro
     return RowRefusal(kCompanyColumns, table, company);
 }
 
-// A server quotes a value it refuses, or the part of it that fits a column (error 2628): each
-// whole secret goes, and so does each quoted start of one, quotes inside the secret included.
-CString WithoutSecrets(CString text, const Row& parameters) {
+// A server quotes a value it refuses, or the part of it that fits a column (error 2628). Every
+// secret is looked for in the text as it came, and all are masked at once: masked one after the
+// other, the mask of one would break up another that holds it (Nyckel 2024 inside Password
+// Tiger2024Stripe) and leave its pieces standing.
+CString WithoutSecrets(const CString& text, const Row& parameters) {
+    std::vector<bool> hidden(static_cast<size_t>(text.GetLength()), false);
     for (size_t column = 0; column < kParameterColumns.size() && column < parameters.size(); ++column) {
         const CString secret = WithoutTrailingBlanks(parameters[column].value_or(CString()));
-        if (!kParameterColumns[column].secret || secret.IsEmpty())
-            continue;
-        text.Replace(secret, kMask);
-        for (int quote = text.Find(u'\''); quote >= 0; quote = text.Find(u'\'', quote + 1)) {
-            const int length = SecretPrefixAt(text, quote + 1, secret);
-            const int end = quote + 1 + length;
-            if (length > 0 && end < text.GetLength() && text[end] == u'\'') {
-                text = text.Left(quote + 1) + kMask + text.Mid(end);
-                quote += 1 + CString(kMask).GetLength();  // on the closing quote
-            }
-        }
+        if (kParameterColumns[column].secret && !secret.IsEmpty())
+            MarkSecret(text, secret, hidden);
     }
-    return text;
+    std::u16string shown;
+    for (size_t at = 0; at < hidden.size(); ++at) {
+        if (!hidden[at])
+            shown += text.Str()[at];
+        else if (at == 0 || !hidden[at - 1])
+            shown += kMask;
+    }
+    return CString(std::move(shown));
 }

@@ -105,7 +105,8 @@ CString WithoutZeroPadding(const CString& text);
 // Why the value cannot go into its column whole: a zero character inside it, which ends the
 // statement's text there; a character that code page 1252 (the columns' collation) cannot hold,
 // which the server would store as '?'; or more characters than the column's room, which a server
-// with ANSI_WARNINGS OFF cuts without a word. A secret column's refusal shows none of its value.
+// with ANSI_WARNINGS OFF cuts without a word. A secret column's refusal shows none of its value,
+// nor its length.
 std::optional<CString> ValueRefusal(const SystemColumn& column, const CString& value, int room);
 std::optional<CString> ValueRefusal(const SystemColumn& column, const CString& value);
 
@@ -121,5 +122,6 @@ std::optional<CString> CompanyRefusal(const SystemLayout::Table& table, const Ro
 // eleven empty texts when it has none, a NULL field as NULL.
 Row ReadOldParameters(CDatabase& oldSystem);
 
-// The error text with every value of the secret columns, and every quoted part of one, masked.
-CString WithoutSecrets(CString text, const Row& parameters);
+// The error text with every value of the secret columns, and every quoted start of one, masked;
+// a run of masked characters becomes one mask, which tells nothing of their number.
+CString WithoutSecrets(const CString& text, const Row& parameters);
