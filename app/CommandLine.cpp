@@ -25,9 +25,12 @@ ScriptCommand Read(const std::vector<CString>& arguments) {
     size_t next = 1;
     if (verb == CString(u"KONTROLLERA") || verb == CString(u"KONVERTERA")) {
         command.verb = verb == CString(u"KONTROLLERA") ? ScriptCommand::Verb::Check : ScriptCommand::Verb::Convert;
-        if (arguments.size() < 2 || !OptionName(arguments[1]).IsEmpty())
+        // An empty or blank number ("%1" left empty in a batch file) would match a company whose
+        // number is empty or NULL: only a number a company can really have chooses one.
+        if (arguments.size() >= 2 && OptionName(arguments[1]).IsEmpty())
+            command.company = CString(arguments[1]).Trim();
+        if (command.company.IsEmpty())
             return Wrong(CString::Format(u"%s saknar ett företagsnummer", {arguments[0]}));
-        command.company = CString(arguments[1]).Trim();
         next = 2;
     } else if (verb == CString(u"ATERSTALL")) {
         command.verb = ScriptCommand::Verb::Restore;

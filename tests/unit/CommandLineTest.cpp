@@ -26,6 +26,8 @@ TEST(CommandLine, ReadsTheVerbsCaseBlindWithEitherMarkAndRefusesAnythingElse) {
         {{u"/aterstall"}, Verb::Restore, "", false},
         {{u"-AterStall", u"/ja"}, Verb::Restore, "", true},
         {{u"/konvertera"}, Verb::Wrong, "", false},
+        {{u"/konvertera", u""}, Verb::Wrong, "", false},
+        {{u"/kontrollera", u" \t "}, Verb::Wrong, "", false},
         {{u"/konvertera", u"/ja"}, Verb::Wrong, "", false},
         {{u"/kontrollera", u"7", u"/ja"}, Verb::Wrong, "", false},
         {{u"/konvertera", u"7", u"8"}, Verb::Wrong, "", false},
