@@ -109,6 +109,7 @@ inline constexpr const char16_t* kScriptNoCompany = u"%03d Företag %s finns int
 inline constexpr const char16_t* kScriptAnsweredYes = u"%03d Frågan besvarades Ja, eftersom /ja gavs";
 inline constexpr const char16_t* kScriptAnsweredNo = u"%03d Frågan besvarades Nej, eftersom /ja inte gavs";
 inline constexpr const char16_t* kScriptStopped = u"%03d Körningen avbröts: %s";
+inline constexpr const char16_t* kFailureWithoutText = u"ett fel utan egen beskrivning";
 inline constexpr const char16_t* kScriptEnds = u"%03d Daltrix avslutas med slutkod %d";
 
 // Only in Daltrix.log, unnumbered: the line that opens each start's part of the file, with the

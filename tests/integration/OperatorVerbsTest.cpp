@@ -269,6 +269,13 @@ TEST_F(Verbs, FromAScriptEachVerbEndsTheDialogWithItsExitCode) {
     EXPECT_EQ(Script({u"/aterstall", u"/ja"}), kExitDone);
     EXPECT_EQ(lastLines(2).front(), kRestored);
     EXPECT_EQ(ReadFile(install / "tqsys.dsn"), kProductsOwn);
+
+    // What would show a stop box (the switch to a Varnik_tqsys that could not be created) ends the
+    // run with its line instead.
+    Prepare({"--login", "varnik:" + kPassword + ":nocreate"});
+    EXPECT_EQ(Script({u"/konvertera", u"7"}), kExitNothingChanged);
+    ExpectFailureLine(lastLines(2).front(), "Körningen avbröts: ", "Database 'Varnik_tqsys' does not exist");
+    EXPECT_TRUE(headless::TheScreen().stopMessages.empty());
     EXPECT_TRUE(headless::TheScreen().questions.empty()) << "a script shows no question";
 }
 
