@@ -19,6 +19,9 @@ inline constexpr const char16_t* kDoubleClickCompany =
     u"%03d Dubbelklicka på ett företags nummer nedan för att välja databasserver för Varnik_tqsys";
 inline constexpr const char16_t* kCompanyChosen = u"%03d Företag %s är valt";
 inline constexpr const char16_t* kDsnIs = u"%03d DSN är %s";
+inline constexpr const char16_t* kOldParameterRows =
+    u"%03d TQ_PARAMETRAR i den gamla systemdatabasen har %d rader men Varnik Lön läser en";
+inline constexpr const char16_t* kCannotReadOldParameters = u"%03d Kunde inte läsa den gamla parameterraden: %s";
 inline constexpr const char16_t* kServerIs = u"%03d Server är %s";
 inline constexpr const char16_t* kNoServerAddress = u"%03d Kunde inte bestämma serveradress";
 inline constexpr const char16_t* kServerUnknown =

@@ -66,11 +66,14 @@ void AddWhatTheMigrationInserts(const std::vector<Row>& companies, const Row& pa
     storedParameters.push_back(parameters);
 }
 
-void CheckValues(const std::vector<Row>& companies, const Row& parameters, const SystemLayout& layout,
+void CheckValues(const std::vector<Row>& companies, const std::optional<Row>& oldParameters, const SystemLayout& layout,
                  CheckLog& check) {
     for (const Row& company : companies)
         if (const auto refusal = CompanyRefusal(layout.companies, company))
             check.Obstacle(CString::Format(u"företag %s: %s", {Value(company, 0), *refusal}));
+    if (!oldParameters)
+        return;
+    const Row& parameters = *oldParameters;
     if (const auto refusal = RowRefusal(kParameterColumns, layout.parameters, parameters))
         check.Obstacle(CString::Format(u"parameterraden: %s", {*refusal}));
     // The server would refuse a number column's text that is no whole number in int range.
@@ -137,7 +140,9 @@ void CheckInstallationFolder(const CString& installDir, CheckLog& check) {
         check.Fine(CString::Format(u"det går att skriva i %s", {installDir}));
 }
 
-void CheckServer(CDaltrixDlg& dialog, CheckLog& check) {
+// Without the old parameter row (an obstacle of its own already) the values of the companies are
+// checked, but nothing is compared.
+void CheckServer(CDaltrixDlg& dialog, const std::optional<Row>& parameters, CheckLog& check) {
     CDatabase& server = dialog.m_serverDb;
     const std::vector<Row> companies = dialog.ListedCompanies();
     SystemLayout layout;
@@ -166,21 +171,16 @@ void CheckServer(CDaltrixDlg& dialog, CheckLog& check) {
             storedParameters = QueryRows(server, kSelectParameters);
     }
 
-    Row parameters;
-    try {
-        parameters = ReadOldParameters(dialog.m_sysDb);
-    } catch (const CDBException& e) {
-        check.Obstacle(CString::Format(u"den gamla parameterraden kunde inte läsas: %s", {e.m_strError}));
-        return;
-    }
     CheckValues(companies, parameters, layout, check);
+    if (!parameters)
+        return;
     // A company without a whole number is an obstacle of its own already.
     std::vector<Row> numbered;
     for (const Row& company : companies)
         if (WholeNumber(Value(company, 0)))
             numbered.push_back(company);
-    AddWhatTheMigrationInserts(numbered, parameters, storedCompanies, storedParameters);
-    for (const Finding& finding : FindDifferences(numbered, parameters, storedCompanies, storedParameters))
+    AddWhatTheMigrationInserts(numbered, *parameters, storedCompanies, storedParameters);
+    for (const Finding& finding : FindDifferences(numbered, *parameters, storedCompanies, storedParameters))
         check.Obstacle(finding);
 }
 
@@ -194,6 +194,10 @@ int CDaltrixDlg::CheckCompany(int row) {
     CheckLog check(*this);
     m_companyConnect = CompanyConnectString(m_exeDir, m_companyNo);
     AddLog(logfmt::kDsnIs, {m_companyConnect});
+    Finding refusal;
+    const std::optional<Row> parameters = ReadOldParameters(m_sysDb, refusal);
+    if (!parameters)
+        check.Obstacle(refusal);
     if (!AnalyzeCompanyConnection()) {
         check.Obstacle(u"företagets anslutning går inte att öppna (se raden ovan)");
     } else {
@@ -205,7 +209,7 @@ int CDaltrixDlg::CheckCompany(int row) {
                 u"anslutningen går till %s med drivrutinen %s och %s",
                 {m_server, m_driver, CString(m_trustedConnection ? u"Windows-inloggning" : u"SQL Server-inloggning")}));
             try {
-                CheckServer(*this, check);
+                CheckServer(*this, parameters, check);
             } catch (const CDBException& e) {
                 check.Obstacle(CString::Format(u"servern kunde inte läsas: %s", {e.m_strError}));
             }

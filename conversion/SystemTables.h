@@ -3,6 +3,8 @@
 // to go into its column whole.
 #pragma once
 
+#include "Verification.h"
+
 #include "platform/CString.h"
 #include "platform/QueryRows.h"
 
@@ -118,9 +120,10 @@ std::optional<CString> RowRefusal(std::span<const SystemColumn> columns, const S
 // as 0 and a wrong one refused by the server, neither naming it.
 std::optional<CString> CompanyRefusal(const SystemLayout::Table& table, const Row& company);
 
-// The old system database's first parameter row, with the zero padding of its values dropped;
-// eleven empty texts when it has none, a NULL field as NULL.
-Row ReadOldParameters(CDatabase& oldSystem);
+// The old system database's parameter row, with the zero padding of its values dropped and a NULL
+// field as NULL. The product reads one row: when the table holds none or more than one, or cannot
+// be read, nothing, and `refusal` is the line that says so.
+std::optional<Row> ReadOldParameters(CDatabase& oldSystem, Finding& refusal);
 
 // The error text with every value of the secret columns, and every quoted start of one, masked;
 // a run of masked characters becomes one mask, which tells nothing of their number.

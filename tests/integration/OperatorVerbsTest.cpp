@@ -168,6 +168,18 @@ INSTANTIATE_TEST_SUITE_P(
                              OldColumns::Untyped);
              },
              "Hinder: parameterraden: Licensnr 'x1' är inget heltal", 1},
+        Site{"NoOldParameterRow",
+             [](Verbs& b) {
+                 b.OldSystem({"1, 'Acme AB', 'tq0001.dsn'", "7, 'Sju AB', 'tq0007.dsn'"}, {});
+             },
+             "TQ_PARAMETRAR i den gamla systemdatabasen har 0 rader men Varnik Lön läser en", 1},
+        Site{"TwoOldParameterRows",
+             [](Verbs& b) {
+                 b.OldSystem({"1, 'Acme AB', 'tq0001.dsn'", "7, 'Sju AB', 'tq0007.dsn'"},
+                             {"4711, 'Varnik Demo AB', 1000, 50, 99, 'NYCKEL-1', 3, 2, 'C:\\Varnik', 'pw', 1",
+                              "4712, 'Varnik Demo AB', 1000, 50, 99, 'NYCKEL-1', 3, 2, 'C:\\Varnik', 'pw', 1"});
+             },
+             "TQ_PARAMETRAR i den gamla systemdatabasen har 2 rader men Varnik Lön läser en", 1},
         Site{"AMissingCompanyDsnFile", [](Verbs& b) { fs::remove(b.program / "tq0001.dsn"); },
              "Hinder: företag 1: tq0001.dsn finns inte bredvid Daltrix", 1},
         Site{"AFiveDigitCompanyIsToBeCopiedByHand",

@@ -227,7 +227,7 @@ INSTANTIATE_TEST_SUITE_P(
                         "Varnik_tqsys NULL; Nyckel: värdena skiljer sig (visas inte); Password: värdena skiljer sig "
                         "(visas inte)"}},
         ComparisonCase{
-            "AnEmptyParameterTableSentAsEmptyTextsReadsBackAsZeroesAndBlanks",
+            "EmptyOldValuesReadBackAsZeroesAndBlanks",
             [](Site& s) {
                 s.oldParameters = Row(kParameterColumns.size(), CString());
                 s.storedParameters = {Fields({u"0", u"   ", u"0", u"0", u"0", u"0", u"0", u"0", u"  ", u"  ", u"  "})};
