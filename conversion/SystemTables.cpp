@@ -2,19 +2,12 @@
 
 #include "CodePage1252.h"
 
+#include "app/LogFormats.h"
+
 #include <algorithm>
 #include <climits>
 
 namespace {
-
-constexpr const char16_t* kNoValidNumber = u"Företaget saknar ett giltigt nummer";
-constexpr const char16_t* kZeroInside = u"%s innehåller ett nolltecken, som skulle kapa värdet";
-constexpr const char16_t* kNotIn1252 = u"Tecknet %s finns inte i teckentabell 1252 och kan inte lagras";
-constexpr const char16_t* kSecretNotIn1252 =
-    u"%s har ett tecken som inte finns i teckentabell 1252 och kan inte lagras";
-constexpr const char16_t* kTooLong = u"%s har %d tecken men kolumnen rymmer %d";
-constexpr const char16_t* kSecretTooLong = u"%s är längre än de %d tecken som kolumnen rymmer";
-constexpr const char16_t* kMask = u"********";
 
 CString Upper(const CString& text) {
     return CString(text).MakeUpper();
@@ -46,7 +39,7 @@ void AddMissing(const SystemLayout::Table& table, const char16_t* name, const ch
     if (!table.uniqueIndex)
         statements.push_back(createIndex);
     else if (!*table.uniqueIndex && blocked.IsEmpty())
-        blocked = CString::Format(u"indexet PrimaryKey på %s är inte unikt", {CString(name)});
+        blocked = CString::Format(logfmt::kIndexNotUnique, {CString(name)});
 }
 
 // The longest start of the secret that stands in the text at `at`.
@@ -168,14 +161,14 @@ CString WithoutZeroPadding(const CString& text) {
 std::optional<CString> ValueRefusal(const SystemColumn& column, const CString& value, int room) {
     const CString name(column.name);
     if (value.Find(u'\0') >= 0)
-        return CString::Format(kZeroInside, {name});
+        return CString::Format(logfmt::kZeroInside, {name});
     if (const auto codePoint = FirstCharacterOutside1252(value))
-        return column.secret ? CString::Format(kSecretNotIn1252, {name})
-                             : CString::Format(kNotIn1252, {CodePointName(*codePoint)});
+        return column.secret ? CString::Format(logfmt::kSecretNotIn1252, {name})
+                             : CString::Format(logfmt::kNotIn1252, {CodePointName(*codePoint)});
     const int length = WithoutTrailingBlanks(value).GetLength();
     if (!column.IsInt() && length > room)
-        return column.secret ? CString::Format(kSecretTooLong, {name, room})
-                             : CString::Format(kTooLong, {name, length, room});
+        return column.secret ? CString::Format(logfmt::kSecretTooLong, {name, room})
+                             : CString::Format(logfmt::kTooLong, {name, length, room});
     return std::nullopt;
 }
 
@@ -195,7 +188,7 @@ std::optional<CString> RowRefusal(std::span<const SystemColumn> columns, const S
 
 std::optional<CString> CompanyRefusal(const SystemLayout::Table& table, const Row& company) {
     if (company.empty() || !WholeNumber(company[0].value_or(CString())))
-        return CString(kNoValidNumber);
+        return CString(logfmt::kNoValidNumber);
     return RowRefusal(kCompanyColumns, table, company);
 }
 
@@ -215,7 +208,7 @@ CString WithoutSecrets(const CString& text, const Row& parameters) {
         if (!hidden[at])
             shown += text.Str()[at];
         else if (at == 0 || !hidden[at - 1])
-            shown += kMask;
+            shown += logfmt::kMask;
     }
     return CString(std::move(shown));
 }
