@@ -141,7 +141,8 @@ bool CDaltrixDlg::VerifySystemDatabase() {
         m_serverDb.ExecuteSQL(u"USE [Varnik_tqsys]");
         findings = ReadBackFindings(m_oldParameters);
     } catch (const CDBException& e) {
-        AddLog(logfmt::kCannotVerify, {e.m_strError});
+        // A server error may quote a value it read, the secrets' as much as any other.
+        AddLog(logfmt::kCannotVerify, {WithoutSecrets(e.m_strError, m_oldParameters)});
         AddLog(logfmt::kConversionStopped, {m_installDir});
         return false;
     }
