@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "LogFormats.h"
+
 namespace {
 
 // The option's name without its "/" or "-", in upper case; empty for an argument that is none.
@@ -19,24 +21,27 @@ ScriptCommand Read(const std::vector<CString>& arguments) {
     const CString verb = OptionName(arguments[0]);
     if (verb == CString(u"?"))
         return arguments.size() == 1 ? ScriptCommand{ScriptCommand::Verb::Usage, {}, false, {}, {}}
-                                     : Wrong(u"/? står ensamt");
+                                     : Wrong(logfmt::kUsageAlone);
 
     ScriptCommand command;
     size_t next = 1;
     if (verb == CString(u"KONTROLLERA") || verb == CString(u"KONVERTERA")) {
         command.verb = verb == CString(u"KONTROLLERA") ? ScriptCommand::Verb::Check : ScriptCommand::Verb::Convert;
-        if (arguments.size() < 2 || !OptionName(arguments[1]).IsEmpty())
-            return Wrong(CString::Format(u"%s saknar ett företagsnummer", {arguments[0]}));
-        command.company = CString(arguments[1]).Trim();
+        // An empty or blank number ("%1" left empty in a batch file) would match a company whose
+        // number is empty or NULL: only a number a company can really have chooses one.
+        if (arguments.size() >= 2 && OptionName(arguments[1]).IsEmpty())
+            command.company = CString(arguments[1]).Trim();
+        if (command.company.IsEmpty())
+            return Wrong(CString::Format(logfmt::kNoCompanyNumber, {arguments[0]}));
         next = 2;
     } else if (verb == CString(u"ATERSTALL")) {
         command.verb = ScriptCommand::Verb::Restore;
     } else {
-        return Wrong(CString::Format(u"okänt argument %s", {arguments[0]}));
+        return Wrong(CString::Format(logfmt::kUnknownArgument, {arguments[0]}));
     }
     for (; next < arguments.size(); ++next) {
         if (OptionName(arguments[next]) != CString(u"JA") || command.verb == ScriptCommand::Verb::Check)
-            return Wrong(CString::Format(u"okänt argument %s", {arguments[next]}));
+            return Wrong(CString::Format(logfmt::kUnknownArgument, {arguments[next]}));
         command.yes = true;
     }
     return command;

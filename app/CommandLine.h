@@ -3,6 +3,7 @@
 
 #include "platform/CString.h"
 
+#include <exception>
 #include <vector>
 
 struct ScriptCommand {
@@ -25,6 +26,10 @@ enum ExitCode {
 
 // Options are read whatever their letter case, with "-" as well as "/" in front.
 ScriptCommand ParseCommandLine(const std::vector<CString>& arguments);
+
+// The text a script run logs for the failure that ended it, whatever its type: a framework
+// exception's message, a standard exception's text, or a fixed text when it has none.
+CString FailureText(const std::exception_ptr& failure);
 
 // The text "/?" shows.
 extern const char16_t* const kUsage;

@@ -69,6 +69,10 @@ public:
     [[nodiscard]] bool SystemDatabaseExists();
     bool CreateSystemDatabase();
     [[nodiscard]] bool CompleteSystemDatabase();
+    // The old system's one parameter row into m_oldParameters; false, with its line, when the old
+    // system holds none or several (the product reads one) or the row cannot be read.
+    [[nodiscard]] bool ReadOldParameterRow();
+    // Sends the listed companies and m_oldParameters.
     bool MigrateSystemData();
     [[nodiscard]] bool VerifySystemDatabase();
     // The conversion of the company on this row of the list; how it ended.
@@ -113,7 +117,8 @@ public:
     ConnectItems m_encryptionItems;
     // The company list's rows as read, top to bottom, each value whole (zero padding dropped).
     std::vector<Row> m_companies;
-    // The old parameter row this run's migration sent, for the verification that reads it back.
+    // The old parameter row, read before anything changes: the migration sends it and the
+    // verification reads it back.
     Row m_oldParameters;
     // True when the operator chose to go on although the read-back found differences.
     bool m_findingsAccepted = false;

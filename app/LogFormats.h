@@ -1,4 +1,5 @@
-// Every line the log can show. Each format starts with the line number, "%03d ".
+// Every line the log can show, and every part that goes into one: the handbook explains each. Each
+// format of a whole line starts with the line number, "%03d ".
 #pragma once
 
 namespace logfmt {
@@ -19,6 +20,9 @@ inline constexpr const char16_t* kDoubleClickCompany =
     u"%03d Dubbelklicka på ett företags nummer nedan för att välja databasserver för Varnik_tqsys";
 inline constexpr const char16_t* kCompanyChosen = u"%03d Företag %s är valt";
 inline constexpr const char16_t* kDsnIs = u"%03d DSN är %s";
+inline constexpr const char16_t* kOldParameterRows =
+    u"%03d TQ_PARAMETRAR i den gamla systemdatabasen har %d rader men Varnik Lön läser en";
+inline constexpr const char16_t* kCannotReadOldParameters = u"%03d Kunde inte läsa den gamla parameterraden: %s";
 inline constexpr const char16_t* kServerIs = u"%03d Server är %s";
 inline constexpr const char16_t* kNoServerAddress = u"%03d Kunde inte bestämma serveradress";
 inline constexpr const char16_t* kServerUnknown =
@@ -84,6 +88,23 @@ inline constexpr const char16_t* kCannotCreateFile = u"%03d FEL! Kunde inte skap
 inline constexpr const char16_t* kCannotRecord = u"%03d Kunde inte skriva %s: %s";
 inline constexpr const char16_t* kCannotSaveLog = u"%03d Loggen kan inte sparas i %s: %s";
 
+// Parts of lines. Why a value cannot go into its column whole (after a company's or the parameter
+// row's failure line, or a check's obstacle); a secret's value or part of one as it is shown; a
+// difference the read-back found, one column each; an index Varnik_tqsys cannot be completed over;
+// the reason a login prompt that was closed gives.
+inline constexpr const char16_t* kNoValidNumber = u"Företaget saknar ett giltigt nummer";
+inline constexpr const char16_t* kZeroInside = u"%s innehåller ett nolltecken, som skulle kapa värdet";
+inline constexpr const char16_t* kNotIn1252 = u"Tecknet %s finns inte i teckentabell 1252 och kan inte lagras";
+inline constexpr const char16_t* kSecretNotIn1252 =
+    u"%s har ett tecken som inte finns i teckentabell 1252 och kan inte lagras";
+inline constexpr const char16_t* kTooLong = u"%s har %d tecken men kolumnen rymmer %d";
+inline constexpr const char16_t* kSecretTooLong = u"%s är längre än de %d tecken som kolumnen rymmer";
+inline constexpr const char16_t* kMask = u"********";
+inline constexpr const char16_t* kValueDiffers = u"%s: gamla systemet %s, Varnik_tqsys %s";
+inline constexpr const char16_t* kSecretDiffers = u"%s: värdena skiljer sig (visas inte)";
+inline constexpr const char16_t* kIndexNotUnique = u"indexet PrimaryKey på %s är inte unikt";
+inline constexpr const char16_t* kLoginCancelled = u"inloggningen avbröts";
+
 // The check of a conversion, which changes nothing.
 inline constexpr const char16_t* kCheckStarting = u"%03d Kontrollerar om företag %s kan konverteras. Ingenting ändras.";
 inline constexpr const char16_t* kCheckFine = u"%03d OK: %s";
@@ -93,6 +114,41 @@ inline constexpr const char16_t* kCheckNoObstacles =
     u"%03d Kontrollen är klar: inga hinder. Företag %s kan konverteras.";
 inline constexpr const char16_t* kCheckObstacles =
     u"%03d Kontrollen är klar: %d hinder. Rätta dem före konverteringen.";
+
+// Parts of the check's lines, each after "OK: ", "Att veta: " or "Hinder: ".
+inline constexpr const char16_t* kCheckCompanyRefused = u"företag %s: %s";
+inline constexpr const char16_t* kCheckParametersRefused = u"parameterraden: %s";
+inline constexpr const char16_t* kCheckParameterNoNumber = u"parameterraden: %s '%s' är inget heltal";
+inline constexpr const char16_t* kCheckCompanyDsnMissing = u"företag %s: %s finns inte bredvid Daltrix";
+inline constexpr const char16_t* kCheckCompanyDsnUnreadable = u"företag %s: %s går inte att läsa som DSN-fil";
+inline constexpr const char16_t* kCheckCompanyDsnByHand =
+    u"%s har fler än fyra siffror och kopieras inte; kopiera den för hand till %s";
+inline constexpr const char16_t* kCheckCompanyDsnDiffers =
+    u"%s i installationsmappen skiljer sig från verktygets och sparas undan som %s.N";
+inline constexpr const char16_t* kCheckCompanyDsnsReadable =
+    u"%d företags DSN-filer finns bredvid Daltrix och kan läsas";
+inline constexpr const char16_t* kCheckNoSystemDsn = u"det finns ingen tqsys.dsn i installationsmappen; en ny skrivs";
+inline constexpr const char16_t* kCheckOwnSystemDsn =
+    u"tqsys.dsn är skriven av Daltrix vid en tidigare konvertering och skrivs om";
+inline constexpr const char16_t* kCheckProductsSystemDsn = u"tqsys.dsn är Varnik Löns egen och sparas som tqsys.bak";
+inline constexpr const char16_t* kCheckBackupKept = u"tqsys.bak finns och behålls";
+inline constexpr const char16_t* kCheckOlderBackup = u"det finns redan en tqsys.bak; den sparas som tqsys.bak.N";
+inline constexpr const char16_t* kCheckCannotWrite = u"det går inte att skriva i %s: %s";
+inline constexpr const char16_t* kCheckCanWrite = u"det går att skriva i %s";
+inline constexpr const char16_t* kCheckMayCreate = u"Varnik_tqsys finns inte, och inloggningen får skapa den";
+inline constexpr const char16_t* kCheckMayNotCreate =
+    u"Varnik_tqsys finns inte, och inloggningen får inte skapa databaser";
+inline constexpr const char16_t* kCheckLayoutBlocked = u"Varnik_tqsys kan inte kompletteras: %s";
+inline constexpr const char16_t* kCheckIncomplete =
+    u"Varnik_tqsys skapades inte färdigt; det som saknas skapas vid konverteringen";
+inline constexpr const char16_t* kCheckComplete = u"Varnik_tqsys finns med båda tabellerna och indexen";
+inline constexpr const char16_t* kCheckNoConnection = u"företagets anslutning går inte att öppna (se raden ovan)";
+inline constexpr const char16_t* kCheckNoSqlServer =
+    u"företagets anslutning använder ingen SQL Server-drivrutin eller namnger ingen server";
+inline constexpr const char16_t* kCheckConnection = u"anslutningen går till %s med drivrutinen %s och %s";
+inline constexpr const char16_t* kCheckWindowsLogin = u"Windows-inloggning";
+inline constexpr const char16_t* kCheckSqlServerLogin = u"SQL Server-inloggning";
+inline constexpr const char16_t* kCheckServerUnreadable = u"servern kunde inte läsas: %s";
 
 // Putting the product's own tqsys.dsn back.
 inline constexpr const char16_t* kRestoreNoBackup = u"%03d Återställer inte: det finns ingen tqsys.bak i %s";
@@ -119,6 +175,12 @@ inline constexpr const char16_t* kScriptAnsweredYes = u"%03d Frågan besvarades 
 inline constexpr const char16_t* kScriptAnsweredNo = u"%03d Frågan besvarades Nej, eftersom /ja inte gavs";
 inline constexpr const char16_t* kScriptStopped = u"%03d Körningen avbröts: %s";
 inline constexpr const char16_t* kScriptEnds = u"%03d Daltrix avslutas med slutkod %d";
+// What is wrong with the arguments, after "Fel på kommandoraden: ", and what ended a run that
+// has no text of its own, after "Körningen avbröts: ".
+inline constexpr const char16_t* kUsageAlone = u"/? står ensamt";
+inline constexpr const char16_t* kNoCompanyNumber = u"%s saknar ett företagsnummer";
+inline constexpr const char16_t* kUnknownArgument = u"okänt argument %s";
+inline constexpr const char16_t* kFailureWithoutText = u"ett fel utan egen beskrivning";
 
 // Only in Daltrix.log, unnumbered: the line that opens each start's part of the file, with the
 // date and time, the version, the processor and the computer, so that support can tell the runs

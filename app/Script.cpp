@@ -47,13 +47,27 @@ int CDaltrixDlg::RunScript() {
     }
 }
 
+CString FailureText(const std::exception_ptr& failure) {
+    CString text;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const CException& e) {
+        text = e.GetErrorMessage();
+    } catch (const std::exception& e) {
+        text = CString::FromUtf8(e.what());
+    } catch (...) {
+    }
+    return text.IsEmpty() ? CString(logfmt::kFailureWithoutText) : text;
+}
+
 void CDaltrixDlg::OnRunScript() {
     int code = kExitNothingChanged;
-    // Nobody would close a stop box: a failure that leaves a stage ends the run with its line.
+    // Nobody would close a stop box: whatever leaves a stage, of any type, ends the run with its
+    // line, so an unattended run always comes to its end.
     try {
         code = RunScript();
-    } catch (const CException& e) {
-        AddLog(logfmt::kScriptStopped, {e.GetErrorMessage()});
+    } catch (...) {
+        AddLog(logfmt::kScriptStopped, {FailureText(std::current_exception())});
     }
     AddLog(logfmt::kScriptEnds, {code});
     EndDialog(code);

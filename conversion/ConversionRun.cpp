@@ -27,6 +27,11 @@ RunOutcome CDaltrixDlg::ConvertCompany(int row) {
     AddLog(logfmt::kCompanyChosen, {m_companyNo});
     m_companyConnect = CompanyConnectString(m_exeDir, m_companyNo);
     AddLog(logfmt::kDsnIs, {m_companyConnect});
+    // Without the one parameter row the product reads, nothing is created, copied or written.
+    if (!ReadOldParameterRow()) {
+        AddLog(logfmt::kConversionStopped, {m_installDir});
+        return RunOutcome::Stopped;
+    }
 
     if (!AnalyzeCompanyConnection()) {
         AddLog(logfmt::kNoServerAddress);

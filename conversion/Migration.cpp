@@ -1,4 +1,5 @@
-// Copies every listed company and the old parameter row into Varnik_tqsys, one insert each.
+// Reads the old parameter row, and copies every listed company and that row into Varnik_tqsys,
+// one insert each.
 #include "SystemTables.h"
 
 #include "app/DaltrixDlg.h"
@@ -46,10 +47,18 @@ std::optional<CString> InsertParameters(CDatabase& db, const SystemLayout::Table
 
 }  // namespace
 
-Row ReadOldParameters(CDatabase& oldSystem) {
-    std::vector<Row> rows = QueryRows(oldSystem, kSelectParameters);
-    if (rows.empty())
-        return Row(kParameterColumns.size(), CString());
+std::optional<Row> ReadOldParameters(CDatabase& oldSystem, Finding& refusal) {
+    std::vector<Row> rows;
+    try {
+        rows = QueryRows(oldSystem, kSelectParameters);
+    } catch (const CDBException& e) {
+        refusal = {logfmt::kCannotReadOldParameters, {e.m_strError}};
+        return std::nullopt;
+    }
+    if (rows.size() != 1) {
+        refusal = {logfmt::kOldParameterRows, {static_cast<int>(rows.size())}};
+        return std::nullopt;
+    }
     for (auto& value : rows.front())
         if (value)
             value = WithoutZeroPadding(*value);
@@ -67,6 +76,17 @@ std::vector<Row> CDaltrixDlg::ListedCompanies() const {
     return companies;
 }
 
+bool CDaltrixDlg::ReadOldParameterRow() {
+    Finding refusal;
+    auto row = ReadOldParameters(m_sysDb, refusal);
+    if (!row) {
+        AddLog(refusal.format, refusal.args);
+        return false;
+    }
+    m_oldParameters = std::move(*row);
+    return true;
+}
+
 bool CDaltrixDlg::MigrateSystemData() {
     bool result = true;
     AddLog(logfmt::kUpdatingSystemDb);
@@ -81,7 +101,6 @@ bool CDaltrixDlg::MigrateSystemData() {
     }
 
     AddLog(logfmt::kUpdatingParameters);
-    m_oldParameters = ReadOldParameters(m_sysDb);
     if (const auto failure = InsertParameters(m_serverDb, layout.parameters, m_oldParameters)) {
         AddLog(logfmt::kCannotInsertParameters, {WithoutSecrets(*failure, m_oldParameters)});
         result = false;

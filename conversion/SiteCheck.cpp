@@ -68,17 +68,20 @@ void AddWhatTheMigrationInserts(const std::vector<Row>& companies, const Row& pa
     storedParameters.push_back(parameters);
 }
 
-void CheckValues(const std::vector<Row>& companies, const Row& parameters, const SystemLayout& layout,
+void CheckValues(const std::vector<Row>& companies, const std::optional<Row>& oldParameters, const SystemLayout& layout,
                  CheckLog& check) {
     for (const Row& company : companies)
         if (const auto refusal = CompanyRefusal(layout.companies, company))
-            check.Obstacle(CString::Format(u"företag %s: %s", {Value(company, 0), *refusal}));
+            check.Obstacle(CString::Format(logfmt::kCheckCompanyRefused, {Value(company, 0), *refusal}));
+    if (!oldParameters)
+        return;
+    const Row& parameters = *oldParameters;
     if (const auto refusal = RowRefusal(kParameterColumns, layout.parameters, parameters))
-        check.Obstacle(CString::Format(u"parameterraden: %s", {*refusal}));
+        check.Obstacle(CString::Format(logfmt::kCheckParametersRefused, {*refusal}));
     // The server would refuse a number column's text that is no whole number in int range.
     for (size_t column = 0; column < kParameterColumns.size(); ++column)
         if (kParameterColumns[column].IsInt() && parameters[column] && !IntColumnValue(*parameters[column]))
-            check.Obstacle(CString::Format(u"parameterraden: %s '%s' är inget heltal",
+            check.Obstacle(CString::Format(logfmt::kCheckParameterNoNumber,
                                            {CString(kParameterColumns[column].name), *parameters[column]}));
 }
 
@@ -92,21 +95,19 @@ void CheckCompanyDsnFiles(const std::vector<Row>& companies, const CString& tool
         const CString name = CString::Format(u"tq%04d.dsn", {DsnFileNumber(Value(company, 0))});
         const auto bytes = sys::ReadWholeFile(toolDir + name);
         if (!sys::PathExists(toolDir + name)) {
-            check.Obstacle(CString::Format(u"företag %s: %s finns inte bredvid Daltrix", {Value(company, 0), name}));
+            check.Obstacle(CString::Format(logfmt::kCheckCompanyDsnMissing, {Value(company, 0), name}));
         } else if (!bytes || ParseFileDsn(*bytes).empty()) {
-            check.Obstacle(CString::Format(u"företag %s: %s går inte att läsa som DSN-fil", {Value(company, 0), name}));
+            check.Obstacle(CString::Format(logfmt::kCheckCompanyDsnUnreadable, {Value(company, 0), name}));
         } else if (!IsCompanyDsn(name)) {
-            check.Note(CString::Format(u"%s har fler än fyra siffror och kopieras inte; kopiera den för hand till %s",
-                                       {name, installDir}));
+            check.Note(CString::Format(logfmt::kCheckCompanyDsnByHand, {name, installDir}));
         } else {
             ++readable;
             const CString installed = installDir + u"\\" + name;
             if (sys::PathExists(installed) && !SameFileContent(toolDir + name, installed))
-                check.Note(CString::Format(
-                    u"%s i installationsmappen skiljer sig från verktygets och sparas undan som %s.N", {name, name}));
+                check.Note(CString::Format(logfmt::kCheckCompanyDsnDiffers, {name, name}));
         }
     }
-    check.Fine(CString::Format(u"%d företags DSN-filer finns bredvid Daltrix och kan läsas", {readable}));
+    check.Fine(CString::Format(logfmt::kCheckCompanyDsnsReadable, {readable}));
 }
 
 // Whether the folder can be written, found out with a file of its own that goes at once. It is
@@ -133,21 +134,22 @@ void CheckInstallationFolder(const CString& installDir, CheckLog& check) {
     const CString dsn = installDir + u"\\tqsys.dsn";
     const bool own = sys::PathExists(dsn) && WrittenByThisTool(dsn);
     if (!sys::PathExists(dsn))
-        check.Note(u"det finns ingen tqsys.dsn i installationsmappen; en ny skrivs");
+        check.Note(logfmt::kCheckNoSystemDsn);
     else if (own)
-        check.Note(u"tqsys.dsn är skriven av Daltrix vid en tidigare konvertering och skrivs om");
+        check.Note(logfmt::kCheckOwnSystemDsn);
     else
-        check.Fine(u"tqsys.dsn är Varnik Löns egen och sparas som tqsys.bak");
+        check.Fine(logfmt::kCheckProductsSystemDsn);
     if (sys::PathExists(SystemDsnBackupPath(installDir)))
-        check.Note(own || !sys::PathExists(dsn) ? CString(u"tqsys.bak finns och behålls")
-                                                : CString(u"det finns redan en tqsys.bak; den sparas som tqsys.bak.N"));
+        check.Note(own || !sys::PathExists(dsn) ? logfmt::kCheckBackupKept : logfmt::kCheckOlderBackup);
     if (const auto refusal = WriteRefusal(installDir))
-        check.Obstacle(CString::Format(u"det går inte att skriva i %s: %s", {installDir, *refusal}));
+        check.Obstacle(CString::Format(logfmt::kCheckCannotWrite, {installDir, *refusal}));
     else
-        check.Fine(CString::Format(u"det går att skriva i %s", {installDir}));
+        check.Fine(CString::Format(logfmt::kCheckCanWrite, {installDir}));
 }
 
-void CheckServer(CDaltrixDlg& dialog, CheckLog& check) {
+// Without the old parameter row (an obstacle of its own already) the values of the companies are
+// checked, but nothing is compared.
+void CheckServer(CDaltrixDlg& dialog, const std::optional<Row>& parameters, CheckLog& check) {
     CDatabase& server = dialog.m_serverDb;
     const std::vector<Row> companies = dialog.ListedCompanies();
     SystemLayout layout;
@@ -156,41 +158,36 @@ void CheckServer(CDaltrixDlg& dialog, CheckLog& check) {
     if (QueryRows(server, u"select 1 from sys.databases where name = 'Varnik_tqsys'").empty()) {
         const auto allowed = QueryRows(server, u"SELECT HAS_PERMS_BY_NAME(NULL, NULL, 'CREATE ANY DATABASE')");
         if (!allowed.empty() && Value(allowed.front(), 0) == CString(u"1"))
-            check.Fine(u"Varnik_tqsys finns inte, och inloggningen får skapa den");
+            check.Fine(logfmt::kCheckMayCreate);
         else
-            check.Obstacle(u"Varnik_tqsys finns inte, och inloggningen får inte skapa databaser");
+            check.Obstacle(logfmt::kCheckMayNotCreate);
     } else {
         server.ExecuteSQL(u"USE [Varnik_tqsys]");
         layout = ReadSystemLayout(server);
         CString blocked;
         const auto missing = MissingCreationStatements(layout, blocked);
         if (!blocked.IsEmpty())
-            check.Obstacle(CString::Format(u"i Varnik_tqsys är %s", {blocked}));
+            check.Obstacle(CString::Format(logfmt::kCheckLayoutBlocked, {blocked}));
         else if (!missing.empty())
-            check.Note(u"Varnik_tqsys skapades inte färdigt; det som saknas skapas vid konverteringen");
+            check.Note(logfmt::kCheckIncomplete);
         else
-            check.Fine(u"Varnik_tqsys finns med båda tabellerna och indexen");
+            check.Fine(logfmt::kCheckComplete);
         if (layout.companies.present)
             storedCompanies = QueryRows(server, kReadBackCompanies);
         if (layout.parameters.present)
             storedParameters = QueryRows(server, kSelectParameters);
     }
 
-    Row parameters;
-    try {
-        parameters = ReadOldParameters(dialog.m_sysDb);
-    } catch (const CDBException& e) {
-        check.Obstacle(CString::Format(u"den gamla parameterraden kunde inte läsas: %s", {e.m_strError}));
-        return;
-    }
     CheckValues(companies, parameters, layout, check);
+    if (!parameters)
+        return;
     // A company without a whole number is an obstacle of its own already.
     std::vector<Row> numbered;
     for (const Row& company : companies)
         if (WholeNumber(Value(company, 0)))
             numbered.push_back(company);
-    AddWhatTheMigrationInserts(numbered, parameters, storedCompanies, storedParameters);
-    for (const Finding& finding : FindDifferences(numbered, parameters, storedCompanies, storedParameters))
+    AddWhatTheMigrationInserts(numbered, *parameters, storedCompanies, storedParameters);
+    for (const Finding& finding : FindDifferences(numbered, *parameters, storedCompanies, storedParameters))
         check.Obstacle(finding);
 }
 
@@ -204,20 +201,25 @@ int CDaltrixDlg::CheckCompany(int row) {
     CheckLog check(*this);
     m_companyConnect = CompanyConnectString(m_exeDir, m_companyNo);
     AddLog(logfmt::kDsnIs, {m_companyConnect});
+    Finding refusal;
+    const std::optional<Row> parameters = ReadOldParameters(m_sysDb, refusal);
+    if (!parameters)
+        check.Obstacle(refusal);
     if (!AnalyzeCompanyConnection()) {
-        check.Obstacle(u"företagets anslutning går inte att öppna (se raden ovan)");
+        check.Obstacle(logfmt::kCheckNoConnection);
     } else {
         AddLog(logfmt::kServerIs, {m_server});
         if (!NamesKnownServer(m_driver, m_server)) {
-            check.Obstacle(u"företagets anslutning använder ingen SQL Server-drivrutin eller namnger ingen server");
+            check.Obstacle(logfmt::kCheckNoSqlServer);
         } else {
             check.Fine(CString::Format(
-                u"anslutningen går till %s med drivrutinen %s och %s",
-                {m_server, m_driver, CString(m_trustedConnection ? u"Windows-inloggning" : u"SQL Server-inloggning")}));
+                logfmt::kCheckConnection,
+                {m_server, m_driver,
+                 CString(m_trustedConnection ? logfmt::kCheckWindowsLogin : logfmt::kCheckSqlServerLogin)}));
             try {
-                CheckServer(*this, check);
+                CheckServer(*this, parameters, check);
             } catch (const CDBException& e) {
-                check.Obstacle(CString::Format(u"servern kunde inte läsas: %s", {e.m_strError}));
+                check.Obstacle(CString::Format(logfmt::kCheckServerUnreadable, {e.m_strError}));
             }
         }
     }

@@ -2,18 +2,12 @@
 
 #include "CodePage1252.h"
 
+#include "app/LogFormats.h"
+
 #include <algorithm>
 #include <climits>
 
 namespace {
-
-constexpr const char16_t* kNoValidNumber = u"Företaget saknar ett giltigt nummer";
-constexpr const char16_t* kZeroInside = u"%s innehåller ett nolltecken, som skulle kapa värdet";
-constexpr const char16_t* kNotIn1252 = u"Tecknet %s finns inte i teckentabell 1252 och kan inte lagras";
-constexpr const char16_t* kSecretNotIn1252 =
-    u"%s har ett tecken som inte finns i teckentabell 1252 och kan inte lagras";
-constexpr const char16_t* kTooLong = u"%s har %d tecken men kolumnen rymmer %d";
-constexpr const char16_t* kMask = u"********";
 
 CString Upper(const CString& text) {
     return CString(text).MakeUpper();
@@ -45,7 +39,7 @@ void AddMissing(const SystemLayout::Table& table, const char16_t* name, const ch
     if (!table.uniqueIndex)
         statements.push_back(createIndex);
     else if (!*table.uniqueIndex && blocked.IsEmpty())
-        blocked = CString::Format(u"indexet PrimaryKey på %s är inte unikt", {CString(name)});
+        blocked = CString::Format(logfmt::kIndexNotUnique, {CString(name)});
 }
 
 // The longest start of the secret that stands in the text at `at`.
@@ -54,6 +48,20 @@ int SecretPrefixAt(const CString& text, int at, const CString& secret) {
     while (length < secret.GetLength() && at + length < text.GetLength() && text[at + length] == secret[length])
         ++length;
     return length;
+}
+
+// Marks where the secret stands whole in the text, and each quoted start of it: a quote, the
+// longest start of the secret that a quote follows, that quote (quotes inside the secret count).
+void MarkSecret(const CString& text, const CString& secret, std::vector<bool>& hidden) {
+    const auto mark = [&hidden](int from, int length) { std::fill_n(hidden.begin() + from, length, true); };
+    for (int at = text.Find(secret); at >= 0; at = text.Find(secret, at + 1))
+        mark(at, secret.GetLength());
+    for (int quote = text.Find(u'\''); quote >= 0; quote = text.Find(u'\'', quote + 1))
+        for (int length = SecretPrefixAt(text, quote + 1, secret); length > 0; --length)
+            if (quote + 1 + length < text.GetLength() && text[quote + 1 + length] == u'\'') {
+                mark(quote + 1, length);
+                break;
+            }
 }
 
 }  // namespace
@@ -153,13 +161,14 @@ CString WithoutZeroPadding(const CString& text) {
 std::optional<CString> ValueRefusal(const SystemColumn& column, const CString& value, int room) {
     const CString name(column.name);
     if (value.Find(u'\0') >= 0)
-        return CString::Format(kZeroInside, {name});
+        return CString::Format(logfmt::kZeroInside, {name});
     if (const auto codePoint = FirstCharacterOutside1252(value))
-        return column.secret ? CString::Format(kSecretNotIn1252, {name})
-                             : CString::Format(kNotIn1252, {CodePointName(*codePoint)});
+        return column.secret ? CString::Format(logfmt::kSecretNotIn1252, {name})
+                             : CString::Format(logfmt::kNotIn1252, {CodePointName(*codePoint)});
     const int length = WithoutTrailingBlanks(value).GetLength();
     if (!column.IsInt() && length > room)
-        return CString::Format(kTooLong, {name, length, room});
+        return column.secret ? CString::Format(logfmt::kSecretTooLong, {name, room})
+                             : CString::Format(logfmt::kTooLong, {name, length, room});
     return std::nullopt;
 }
 
@@ -179,26 +188,27 @@ std::optional<CString> RowRefusal(std::span<const SystemColumn> columns, const S
 
 std::optional<CString> CompanyRefusal(const SystemLayout::Table& table, const Row& company) {
     if (company.empty() || !WholeNumber(company[0].value_or(CString())))
-        return CString(kNoValidNumber);
+        return CString(logfmt::kNoValidNumber);
     return RowRefusal(kCompanyColumns, table, company);
 }
 
-// A server quotes a value it refuses, or the part of it that fits a column (error 2628): each
-// whole secret goes, and so does each quoted start of one, quotes inside the secret included.
-CString WithoutSecrets(CString text, const Row& parameters) {
+// A server quotes a value it refuses, or the part of it that fits a column (error 2628). Every
+// secret is looked for in the text as it came, and all are masked at once: masked one after the
+// other, the mask of one would break up another that holds it (Nyckel 2024 inside Password
+// Tiger2024Stripe) and leave its pieces standing.
+CString WithoutSecrets(const CString& text, const Row& parameters) {
+    std::vector<bool> hidden(static_cast<size_t>(text.GetLength()), false);
     for (size_t column = 0; column < kParameterColumns.size() && column < parameters.size(); ++column) {
         const CString secret = WithoutTrailingBlanks(parameters[column].value_or(CString()));
-        if (!kParameterColumns[column].secret || secret.IsEmpty())
-            continue;
-        text.Replace(secret, kMask);
-        for (int quote = text.Find(u'\''); quote >= 0; quote = text.Find(u'\'', quote + 1)) {
-            const int length = SecretPrefixAt(text, quote + 1, secret);
-            const int end = quote + 1 + length;
-            if (length > 0 && end < text.GetLength() && text[end] == u'\'') {
-                text = text.Left(quote + 1) + kMask + text.Mid(end);
-                quote += 1 + CString(kMask).GetLength();  // on the closing quote
-            }
-        }
+        if (kParameterColumns[column].secret && !secret.IsEmpty())
+            MarkSecret(text, secret, hidden);
     }
-    return text;
+    std::u16string shown;
+    for (size_t at = 0; at < hidden.size(); ++at) {
+        if (!hidden[at])
+            shown += text.Str()[at];
+        else if (at == 0 || !hidden[at - 1])
+            shown += logfmt::kMask;
+    }
+    return CString(std::move(shown));
 }

@@ -3,6 +3,8 @@
 // to go into its column whole.
 #pragma once
 
+#include "Verification.h"
+
 #include "platform/CString.h"
 #include "platform/QueryRows.h"
 
@@ -105,7 +107,8 @@ CString WithoutZeroPadding(const CString& text);
 // Why the value cannot go into its column whole: a zero character inside it, which ends the
 // statement's text there; a character that code page 1252 (the columns' collation) cannot hold,
 // which the server would store as '?'; or more characters than the column's room, which a server
-// with ANSI_WARNINGS OFF cuts without a word. A secret column's refusal shows none of its value.
+// with ANSI_WARNINGS OFF cuts without a word. A secret column's refusal shows none of its value,
+// nor its length.
 std::optional<CString> ValueRefusal(const SystemColumn& column, const CString& value, int room);
 std::optional<CString> ValueRefusal(const SystemColumn& column, const CString& value);
 
@@ -117,9 +120,11 @@ std::optional<CString> RowRefusal(std::span<const SystemColumn> columns, const S
 // as 0 and a wrong one refused by the server, neither naming it.
 std::optional<CString> CompanyRefusal(const SystemLayout::Table& table, const Row& company);
 
-// The old system database's first parameter row, with the zero padding of its values dropped;
-// eleven empty texts when it has none, a NULL field as NULL.
-Row ReadOldParameters(CDatabase& oldSystem);
+// The old system database's parameter row, with the zero padding of its values dropped and a NULL
+// field as NULL. The product reads one row: when the table holds none or more than one, or cannot
+// be read, nothing, and `refusal` is the line that says so.
+std::optional<Row> ReadOldParameters(CDatabase& oldSystem, Finding& refusal);
 
-// The error text with every value of the secret columns, and every quoted part of one, masked.
-CString WithoutSecrets(CString text, const Row& parameters);
+// The error text with every value of the secret columns, and every quoted start of one, masked;
+// a run of masked characters becomes one mask, which tells nothing of their number.
+CString WithoutSecrets(const CString& text, const Row& parameters);

@@ -50,9 +50,9 @@ CString Differences(std::span<const SystemColumn> columns, const Row& old, const
         if (!text.IsEmpty())
             text += u"; ";
         const CString name(columns[column].name);
-        text += columns[column].secret ? CString::Format(u"%s: värdena skiljer sig (visas inte)", {name})
-                                       : CString::Format(u"%s: gamla systemet %s, Varnik_tqsys %s",
-                                                         {name, Shown(oldValue), Shown(storedValue)});
+        text += columns[column].secret
+                    ? CString::Format(logfmt::kSecretDiffers, {name})
+                    : CString::Format(logfmt::kValueDiffers, {name, Shown(oldValue), Shown(storedValue)});
     }
     return text;
 }
@@ -137,11 +137,12 @@ bool CDaltrixDlg::VerifySystemDatabase() {
         // A session of its own sees what the product will see: only what the server has kept. It
         // also reads back after a migration whose connection broke.
         if (!m_serverDb.Reopen())
-            ThrowDBException({{u"08001", u"inloggningen avbröts"}});
+            ThrowDBException({{u"08001", logfmt::kLoginCancelled}});
         m_serverDb.ExecuteSQL(u"USE [Varnik_tqsys]");
         findings = ReadBackFindings(m_oldParameters);
     } catch (const CDBException& e) {
-        AddLog(logfmt::kCannotVerify, {e.m_strError});
+        // A server error may quote a value it read, the secrets' as much as any other.
+        AddLog(logfmt::kCannotVerify, {WithoutSecrets(e.m_strError, m_oldParameters)});
         AddLog(logfmt::kConversionStopped, {m_installDir});
         return false;
     }

@@ -3,7 +3,8 @@
 
 #include "platform/QueryRows.h"
 
-// One log line telling what Varnik_tqsys lacks or holds otherwise than the old system.
+// One log line telling what Varnik_tqsys lacks or holds otherwise than the old system, or why the
+// old system cannot be converted.
 struct Finding {
     const char16_t* format;
     std::vector<CString::FormatArg> args;

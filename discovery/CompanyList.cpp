@@ -26,7 +26,7 @@ bool CDaltrixDlg::LoadCompanyList() {
     }
     if (!opened) {
         // The operator cancelled the driver's login prompt.
-        AddLog(logfmt::kCannotOpenSystemDb, {CString(u"inloggningen avbröts")});
+        AddLog(logfmt::kCannotOpenSystemDb, {CString(logfmt::kLoginCancelled)});
         return false;
     }
 

@@ -107,8 +107,8 @@ Round MeasureRound(const bench::OldSite& site, int companies) {
     if (f.dlg->m_companyList.GetItemCount() != companies)
         throw std::runtime_error("the old system's companies were not all listed");
     f.dlg->m_companyConnect = CString(u"FILEDSN=") + WinPath(site.program / "tq0001.dsn") + u";";
-    if (!f.dlg->AnalyzeCompanyConnection() || !f.dlg->CreateSystemDatabase())
-        throw std::runtime_error("Varnik_tqsys could not be created");
+    if (!f.dlg->ReadOldParameterRow() || !f.dlg->AnalyzeCompanyConnection() || !f.dlg->CreateSystemDatabase())
+        throw std::runtime_error("the old parameter row could not be read, or Varnik_tqsys not created");
 
     const size_t creation = daltrixServer.Statements().size();
     bool accepted = true;

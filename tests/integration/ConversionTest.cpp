@@ -67,7 +67,8 @@ TEST_F(Conversion, ADoubleClickBeforeAnyRowIsSelectedDoesNothing) {
 }
 
 TEST_F(Conversion, TheCompanyNumberNamesItsDsnFileWithFourDigitsOrMore) {
-    OldSystem({"12, 'A', ''", "12345, 'B', ''", "'x9', 'C', ''"}, {});
+    OldSystem({"12, 'A', ''", "12345, 'B', ''", "'x9', 'C', ''"},
+              {"4711, 'Varnik Demo AB', 1000, 50, 99, 'NYCKEL-1', 3, 2, 'C:\\Varnik', 'pw', 1"});
     for (const char* number : {"12", "12345", "x9"}) {
         const size_t before = f.Log().size();
         StartAndConvert(number);
@@ -313,6 +314,7 @@ protected:
     // The stages after a successful analysis, on a server that has the database.
     void Connect() {
         f.dlg->m_companyConnect = CString::FromUtf8(Dsn(7));
+        ASSERT_TRUE(f.dlg->ReadOldParameterRow());
         ASSERT_TRUE(f.dlg->AnalyzeCompanyConnection());
         f.dlg->CreateSystemDatabase();
     }
@@ -327,23 +329,8 @@ TEST_F(Migration, AnEmptyCompanyListSendsNoCompanyInsertButStillTheParameters) {
     EXPECT_EQ(Count("INSERT INTO TQ_PARAMETRAR"), 1u);
 }
 
-TEST_F(Migration, AnEmptyParameterTableSendsElevenEmptyValues) {
-    OldSystem({"1, 'A', ''"}, {});
-    headless::Click(*f.dlg, IDC_START);
-    Connect();
-    EXPECT_TRUE(f.dlg->MigrateSystemData());
-    const auto all = server->Statements();
-    EXPECT_EQ(all.back(),
-              "INSERT INTO TQ_PARAMETRAR (Kontrollsumma, Licensagare, Licensnr, Major, Max_foretag, "
-              "Max_lontagare, Minor, MultiplaPerioder, Nyckel, Password, Sokvag) VALUES "
-              "('','','','','','','','','','','')");
-    EXPECT_EQ(ServerRows("select Licensnr, Licensagare, Kontrollsumma from TQ_PARAMETRAR"),
-              std::vector<std::string>{"0||0"});
-}
-
-TEST_F(Migration, OnlyTheFirstParameterRowIsCopiedAndANullStaysNull) {
-    OldSystem({},
-              {"5, 'Först', NULL, 2, 3, 'N', NULL, 1, NULL, 'P', 0", "6, 'Sedan', 1, 1, 1, 'N', 1, 1, 'S', 'P', 1"});
+TEST_F(Migration, ANullOfTheParameterRowStaysNull) {
+    OldSystem({}, {"5, 'Först', NULL, 2, 3, 'N', NULL, 1, NULL, 'P', 0"});
     headless::Click(*f.dlg, IDC_START);
     Connect();
     EXPECT_TRUE(f.dlg->MigrateSystemData());
@@ -369,17 +356,6 @@ TEST_F(Conversion, ACancelledLoginPromptEndsTheRunAtTheConnection) {
     StartAndConvert("7");
     EXPECT_EQ(f.LogFrom(7),
               (std::vector<std::string>{"008 Kunde inte öppna databasen", "009 Kunde inte bestämma serveradress"}));
-}
-
-TEST_F(Migration, AnOldSystemWithoutAParameterTableEndsTheRunAfterTheCompanies) {
-    OldSystem({"1, 'A', ''"}, {});
-    RunSqlite(dir / "old.db", {"DROP TABLE TQ_PARAMETRAR"});
-    StartAndConvert("1");
-    ASSERT_EQ(headless::TheScreen().stopMessages.size(), 1u);
-    EXPECT_EQ(headless::TheScreen().stopMessages[0].ToUtf8(), "no such table: TQ_PARAMETRAR (1)");
-    EXPECT_EQ(f.Log().back().substr(4), "Uppdaterar parametertabellen i Varnik_tqsys");
-    EXPECT_EQ(ServerRows("select Nummer, Namn from TQ_FORETAG"), std::vector<std::string>{"1|A"});
-    EXPECT_EQ(ReadFile(install / "tqsys.dsn"), "[ODBC]\r\nDRIVER=Gammal\r\n");
 }
 
 TEST(SilentServer, ALoginTimeoutEndsTheWaitInsteadOfHangingTheTool) {

@@ -172,6 +172,18 @@ INSTANTIATE_TEST_SUITE_P(
                              OldColumns::Untyped);
              },
              "Hinder: parameterraden: Licensnr 'x1' är inget heltal", 1},
+        Site{"NoOldParameterRow",
+             [](Verbs& b) {
+                 b.OldSystem({"1, 'Acme AB', 'tq0001.dsn'", "7, 'Sju AB', 'tq0007.dsn'"}, {});
+             },
+             "TQ_PARAMETRAR i den gamla systemdatabasen har 0 rader men Varnik Lön läser en", 1},
+        Site{"TwoOldParameterRows",
+             [](Verbs& b) {
+                 b.OldSystem({"1, 'Acme AB', 'tq0001.dsn'", "7, 'Sju AB', 'tq0007.dsn'"},
+                             {"4711, 'Varnik Demo AB', 1000, 50, 99, 'NYCKEL-1', 3, 2, 'C:\\Varnik', 'pw', 1",
+                              "4712, 'Varnik Demo AB', 1000, 50, 99, 'NYCKEL-1', 3, 2, 'C:\\Varnik', 'pw', 1"});
+             },
+             "TQ_PARAMETRAR i den gamla systemdatabasen har 2 rader men Varnik Lön läser en", 1},
         Site{"AMissingCompanyDsnFile", [](Verbs& b) { fs::remove(b.program / "tq0001.dsn"); },
              "Hinder: företag 1: tq0001.dsn finns inte bredvid Daltrix", 1},
         Site{"AFiveDigitCompanyIsToBeCopiedByHand",
@@ -361,6 +373,13 @@ TEST_F(Verbs, FromAScriptEachVerbEndsTheDialogWithItsExitCode) {
     EXPECT_EQ(Script({u"/aterstall", u"/ja"}), kExitDone);
     EXPECT_EQ(lastLines(2).front(), kRestored);
     EXPECT_EQ(ReadFile(install / "tqsys.dsn"), kProductsOwn);
+
+    // What would show a stop box (the switch to a Varnik_tqsys that could not be created) ends the
+    // run with its line instead.
+    Prepare({"--login", "varnik:" + kPassword + ":nocreate"});
+    EXPECT_EQ(Script({u"/konvertera", u"7"}), kExitNothingChanged);
+    ExpectFailureLine(lastLines(2).front(), "Körningen avbröts: ", "Database 'Varnik_tqsys' does not exist");
+    EXPECT_TRUE(headless::TheScreen().stopMessages.empty());
     EXPECT_TRUE(headless::TheScreen().questions.empty()) << "a script shows no question";
 }
 

@@ -102,6 +102,33 @@ TEST_F(Verification, StaleRowsAlreadyThereAreComparedAndNoSecretIsShown) {
     }
 }
 
+// The product reads one parameter row: an old system with none or two, or whose row cannot be
+// read, stops the run before anything reaches the server or the installation folder.
+TEST_F(Verification, WithoutOneOldParameterRowTheRunStopsBeforeAnythingChanges) {
+    const std::string row = "4711, 'Varnik Demo AB', 1000, 50, 99, 'NYCKEL-1', 3, 2, 'C:\\Varnik', 'pw', 1";
+    const struct {
+        std::vector<std::string> rows;
+        bool noTable;
+        std::string line;
+    } cases[] = {
+        {{}, false, "TQ_PARAMETRAR i den gamla systemdatabasen har 0 rader men Varnik Lön läser en"},
+        {{row, "4712" + row.substr(4)},
+         false,
+         "TQ_PARAMETRAR i den gamla systemdatabasen har 2 rader men Varnik Lön läser en"},
+        {{}, true, "Kunde inte läsa den gamla parameterraden: no such table: TQ_PARAMETRAR (1)"},
+    };
+    for (const auto& c : cases) {
+        OldSystem({"7, 'Sju AB', 'tq0007.dsn'"}, c.rows);
+        if (c.noTable)
+            RunSqlite(dir / "old.db", {"DROP TABLE TQ_PARAMETRAR"});
+        StartToolAgain();
+        StartAndConvert("7");
+        EXPECT_EQ(TextsAfter("DSN är " + Dsn(7)), (std::vector<std::string>{c.line, Stopped()}));
+    }
+    EXPECT_TRUE(server->Statements().empty());
+    ExpectInstallationUntouched();
+}
+
 class ReadBackDropped : public Verification {
 protected:
     void SetUp() override { Prepare({"--drop-on", "select Nummer, RTRIM(Namn), RTRIM(FileDSN) from TQ_FORETAG"}); }

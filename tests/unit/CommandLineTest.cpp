@@ -1,7 +1,11 @@
 // Daltrix.exe's command line: the verbs a script gives, read as an operator would expect.
 #include "app/CommandLine.h"
+#include "app/LogFormats.h"
+#include "platform/Exceptions.h"
 
 #include <gtest/gtest.h>
+
+#include <stdexcept>
 
 namespace {
 
@@ -26,6 +30,8 @@ TEST(CommandLine, ReadsTheVerbsCaseBlindWithEitherMarkAndRefusesAnythingElse) {
         {{u"/aterstall"}, Verb::Restore, "", false},
         {{u"-AterStall", u"/ja"}, Verb::Restore, "", true},
         {{u"/konvertera"}, Verb::Wrong, "", false},
+        {{u"/konvertera", u""}, Verb::Wrong, "", false},
+        {{u"/kontrollera", u" \t "}, Verb::Wrong, "", false},
         {{u"/konvertera", u"/ja"}, Verb::Wrong, "", false},
         {{u"/kontrollera", u"7", u"/ja"}, Verb::Wrong, "", false},
         {{u"/konvertera", u"7", u"8"}, Verb::Wrong, "", false},
@@ -43,6 +49,19 @@ TEST(CommandLine, ReadsTheVerbsCaseBlindWithEitherMarkAndRefusesAnythingElse) {
         EXPECT_EQ(command.yes, c.yes) << given;
         EXPECT_EQ(command.wrong.IsEmpty(), c.verb != Verb::Wrong) << given;
     }
+}
+
+// A script run logs whatever ended it, so no type of exception can leave it waiting on a box.
+TEST(ScriptFailure, AnythingThrownIsLoggedWithItsTextOrAFixedOne) {
+    const CString fixed = logfmt::kFailureWithoutText;
+    const std::pair<std::exception_ptr, CString> cases[] = {
+        {std::make_exception_ptr(CMemoryException()), u"Out of memory."},
+        {std::make_exception_ptr(std::length_error("basic_string::_M_create")), u"basic_string::_M_create"},
+        {std::make_exception_ptr(std::runtime_error("")), fixed},
+        {std::make_exception_ptr(42), fixed},
+    };
+    for (const auto& [failure, text] : cases)
+        EXPECT_EQ(FailureText(failure).ToUtf8(), text.ToUtf8());
 }
 
 }  // namespace

@@ -12,7 +12,8 @@ namespace {
 
 const fs::path kSource = DALTRIX_SOURCE_DIR;
 
-// Each log format of the catalogue as its name and its text, the literal pieces joined.
+// Each log format of the catalogue, and each part of a line kept there (the check's findings, the
+// reasons a value is refused), as its name and its text, the literal pieces joined.
 std::vector<std::pair<std::string, std::string>> LogFormats() {
     const std::string header = ReadFile(kSource / "app" / "LogFormats.h");
     const std::regex constant(R"re((k\w+)\s*=\s*((?:u"(?:[^"\\]|\\.)*"\s*)+);)re");

@@ -72,6 +72,8 @@ INSTANTIATE_TEST_SUITE_P(
                                   "Tecknet U+0141 finns inte i teckentabell 1252 och kan inte lagras"},
                       RefusalCase{"ASecretsCharacterIsNotShown", kPassword, u"pass\u0141", 64,
                                   "Password har ett tecken som inte finns i teckentabell 1252 och kan inte lagras"},
+                      RefusalCase{"ASecretsLengthIsNotShown", kPassword, CString(std::u16string(70, u'x')), 64,
+                                  "Password är längre än de 64 tecken som kolumnen rymmer"},
                       RefusalCase{"AZeroInsideWouldCutTheStatement", kName, WithZero(u"Acme", u" AB"), 128,
                                   "Namn innehåller ett nolltecken, som skulle kapa värdet"}),
     [](const ::testing::TestParamInfo<RefusalCase>& info) { return std::string(info.param.name); });
@@ -87,22 +89,29 @@ TEST(WithoutSecrets, MasksTheSecretsAndAnyQuotedStartOfThem) {
     Row parameters(kParameterColumns.size(), CString(u"1"));
     parameters[8] = CString(u"NYCKEL-ABCDEF");
     parameters[9] = CString(u"pa'ss ord   ");
+    // Nyckel inside Password: masked one after the other, one mask would break up the other.
+    Row nested = parameters;
+    nested[8] = CString(u"2024");
+    nested[9] = CString(u"Tiger2024Stripe");
     const struct {
+        const Row& secrets;
         const char* error;
         const char* masked;
     } cases[] = {
-        {"String or binary data would be truncated in table 'Varnik_tqsys.dbo.TQ_PARAMETRAR', column 'Nyckel'. "
+        {parameters,
+         "String or binary data would be truncated in table 'Varnik_tqsys.dbo.TQ_PARAMETRAR', column 'Nyckel'. "
          "Truncated value: 'NYCKEL-AB'.",
          "String or binary data would be truncated in table 'Varnik_tqsys.dbo.TQ_PARAMETRAR', column 'Nyckel'. "
          "Truncated value: '********'."},
-        {"Conversion failed when converting the varchar value 'pa'ss ord' to data type int.",
+        {parameters, "Conversion failed when converting the varchar value 'pa'ss ord' to data type int.",
          "Conversion failed when converting the varchar value '********' to data type int."},
-        {"Truncated value: 'pa'ss'.", "Truncated value: '********'."},
-        {"Cannot insert duplicate key row with unique index 'PrimaryKey'. The duplicate key value is (1).",
+        {parameters, "Truncated value: 'pa'ss'.", "Truncated value: '********'."},
+        {nested, "value 'Tiger2024Stripe', 'Tiger2024', 2024.", "value '********', '********', ********."},
+        {parameters, "Cannot insert duplicate key row with unique index 'PrimaryKey'. The duplicate key value is (1).",
          "Cannot insert duplicate key row with unique index 'PrimaryKey'. The duplicate key value is (1)."},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(WithoutSecrets(CString::FromUtf8(c.error), parameters).ToUtf8(), c.masked);
+        EXPECT_EQ(WithoutSecrets(CString::FromUtf8(c.error), c.secrets).ToUtf8(), c.masked);
 }
 
 std::vector<CString> Statements(const SystemLayout& layout, CString& blocked) {
@@ -218,7 +227,7 @@ INSTANTIATE_TEST_SUITE_P(
                         "Varnik_tqsys NULL; Nyckel: värdena skiljer sig (visas inte); Password: värdena skiljer sig "
                         "(visas inte)"}},
         ComparisonCase{
-            "AnEmptyParameterTableSentAsEmptyTextsReadsBackAsZeroesAndBlanks",
+            "EmptyOldValuesReadBackAsZeroesAndBlanks",
             [](Site& s) {
                 s.oldParameters = Row(kParameterColumns.size(), CString());
                 s.storedParameters = {Fields({u"0", u"   ", u"0", u"0", u"0", u"0", u"0", u"0", u"  ", u"  ", u"  "})};
