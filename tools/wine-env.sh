@@ -48,23 +48,23 @@ _wine_loader() {
 WINE_SKIPPED=77
 
 # True, after saying so, when a win32 prefix, or the 32-bit PROGRAM if one is named, is to run on a
-# machine whose kernel runs no 32-bit code: the x86 build cannot run under Wine here at all,
-# however Wine is installed.
+# machine that cannot run 32-bit Windows programs at all: a kernel that runs no 32-bit code, or no
+# 32-bit Wine, where the package registry could not give tools/setup.sh its wine32:i386.
 wine_x86_impossible() {
     local arch=$WINEARCH
     [ -n "${1:-}" ] && [ -f "$1" ] && arch=$(wine_arch_of "$1" 2>/dev/null)
-    [ "$arch" = win32 ] && [ -e "$_wine_32bit_kernel32" ] && ! _wine_has_32bit || return 1
-    echo "SKIPPED: this machine's kernel runs no 32-bit programs (IA-32 emulation is off): the x86 build cannot run under Wine here" >&2
+    [ "$arch" = win32 ] && ! _wine_has_32bit || return 1
+    if [ -e "$_wine_32bit_kernel32" ]; then
+        echo "SKIPPED: this machine's kernel runs no 32-bit programs (IA-32 emulation is off): the x86 build cannot run under Wine here" >&2
+    else
+        echo "SKIPPED: this machine has no 32-bit Wine (tools/setup.sh could not install wine32:i386): the x86 build cannot run under Wine here" >&2
+    fi
 }
 
 wine_start() {
     local display=${1:-null} driver=null
     [ "$display" = xvfb ] && driver=x11
     wine_x86_impossible && return $WINE_SKIPPED
-    if [ "$WINEARCH" = win32 ] && ! _wine_has_32bit; then
-        echo "no 32-bit Wine here for the x86 build: tools/setup.sh installs it" >&2
-        return 1
-    fi
     if _wine_prefix_is_stale; then
         echo "the Wine prefix $WINEPREFIX does not fit $WINEARCH and this Wine: made afresh" >&2
         wine_stop

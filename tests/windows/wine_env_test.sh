@@ -57,6 +57,19 @@ WINEARCH=win64 check "with a 32-bit half that starts, wine chooses the loader" y
 without_32bit_wine
 WINEARCH=win64 check "without one, a win64 prefix's programs go to the 64-bit loader" yes loader_is /usr/lib/wine/wine64
 
+echo "-- the x86 build where it cannot run"
+kernel32=$_wine_32bit_kernel32
+without_32bit_wine
+_wine_32bit_kernel32=$work/none/kernel32.dll
+WINEARCH=win32 check "without a 32-bit Wine the x86 build is skipped" yes wine_x86_impossible
+_wine_32bit_kernel32=$work/kernel32.dll
+: >"$_wine_32bit_kernel32"
+WINEARCH=win32 check "with one that cannot start (no IA-32) it is skipped too" yes wine_x86_impossible
+WINEARCH=win64 check "the x64 build is never skipped" no wine_x86_impossible
+with_32bit_wine
+WINEARCH=win32 check "with a 32-bit Wine that starts it runs" no wine_x86_impossible
+_wine_32bit_kernel32=$kernel32
+
 echo "-- architecture of a program"
 program() {  # machine field, two bytes little-endian, as printf escapes
     local file=$work/program.exe
