@@ -154,6 +154,8 @@ inline constexpr const char16_t* kCheckServerUnreadable = u"servern kunde inte l
 inline constexpr const char16_t* kRestoreNoBackup = u"%03d Återställer inte: det finns ingen tqsys.bak i %s";
 inline constexpr const char16_t* kRestoreNotOwn =
     u"%03d Återställer inte: tqsys.dsn i %s är inte den som Daltrix skrev";
+inline constexpr const char16_t* kRestoreRecordUnreadable =
+    u"%03d Återställer inte: %s går inte att läsa, och utan den vet Daltrix inte vad som ska tillbaka";
 inline constexpr const char16_t* kRestoreDeclined = u"%03d Återställer inte: frågan besvarades Nej";
 inline constexpr const char16_t* kKeptNameNotUnderstood =
     u"%03d Info: %s lämnas som den är: Daltrix sparar inga filer under det namnet";

@@ -72,11 +72,12 @@ std::optional<int> KeptNumber(const CString& name, const CString& candidate) {
     return number;
 }
 
-std::vector<KeptEntry> ReadKeptRecord(const CString& folder) {
+std::optional<std::vector<KeptEntry>> ReadKeptRecord(const CString& folder) {
     std::vector<KeptEntry> entries;
-    const auto bytes = sys::ReadWholeFile(InFolder(folder, kKeptRecordName));
+    const CString path = InFolder(folder, kKeptRecordName);
+    const auto bytes = sys::ReadWholeFile(path);
     if (!bytes)
-        return entries;
+        return sys::PathIsMissing(path) ? std::optional(entries) : std::nullopt;
     const CString text =
         CString::FromUtf8(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
     for (int pos = 0; pos < text.GetLength();) {
@@ -96,7 +97,12 @@ std::vector<KeptEntry> ReadKeptRecord(const CString& folder) {
 }
 
 int RecordKept(const CString& folder, const KeptEntry& entry, bool copyThere, bool& added) {
-    std::vector<KeptEntry> entries = ReadKeptRecord(folder);
+    added = false;
+    auto record = ReadKeptRecord(folder);
+    // A record that cannot be read is never written over: what it holds would be lost.
+    if (!record)
+        return EACCES;
+    std::vector<KeptEntry>& entries = *record;
     // A run stopped after noting a keep has noted it last; one stopped after the copy has noted it
     // somewhere, and runs on from there.
     if (copyThere)
@@ -110,7 +116,10 @@ int RecordKept(const CString& folder, const KeptEntry& entry, bool copyThere, bo
 }
 
 int ForgetKept(const CString& folder, const KeptEntry& entry) {
-    std::vector<KeptEntry> entries = ReadKeptRecord(folder);
+    auto record = ReadKeptRecord(folder);
+    if (!record)
+        return EACCES;
+    std::vector<KeptEntry>& entries = *record;
     const auto last = std::find(entries.rbegin(), entries.rend(), entry);
     if (last == entries.rend())
         return 0;

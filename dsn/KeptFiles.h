@@ -27,11 +27,12 @@ CString KeptName(const CString& name, int number);
 std::optional<int> KeptNumber(const CString& name, const CString& candidate);
 
 // The record's entries, oldest first; lines that are no entry of two plain file names are passed
-// over. Empty when the folder has no record.
-std::vector<KeptEntry> ReadKeptRecord(const CString& folder);
+// over. Empty when the folder has no record; nothing when it has one that cannot be read.
+std::optional<std::vector<KeptEntry>> ReadKeptRecord(const CString& folder);
 // Adds the entry, so a run started again after a stop notes nothing twice: unless the record
 // holds it already where the kept copy is there (`copyThere`), or holds it last where the copy is
-// still to be made. 0 or an error number; `added` says whether it was added.
+// still to be made. 0 or an error number (EACCES for a record that cannot be read, which is left
+// as it is); `added` says whether it was added.
 int RecordKept(const CString& folder, const KeptEntry& entry, bool copyThere, bool& added);
 // Takes the entry's last line out of the record; the record goes when nothing is left in it.
 int ForgetKept(const CString& folder, const KeptEntry& entry);

@@ -50,7 +50,12 @@ bool IsToolsOwn(const CString& path, const CString& name, const CString& toolDir
 
 RestorePlan PlanRestore(const CString& installDir) {
     RestorePlan plan;
-    const std::vector<KeptEntry> record = ReadKeptRecord(installDir);
+    const auto kept = ReadKeptRecord(installDir);
+    if (!kept) {
+        plan.refusal = RestorePlan::Refusal::RecordUnreadable;
+        return plan;
+    }
+    const std::vector<KeptEntry>& record = *kept;
     std::set<std::u16string> named;
     std::vector<KeptEntry> systemSteps;
     for (auto entry = record.rbegin(); entry != record.rend(); ++entry) {
@@ -74,8 +79,8 @@ RestorePlan PlanRestore(const CString& installDir) {
             (first == firstKept.end() || *number < first->second.first))
             firstKept[Upper(base).Str()] = {*number, KeptEntry{base, file.name}};
     }
-    for (const auto& [name, kept] : firstKept)
-        plan.steps.push_back(kept.second);
+    for (const auto& [name, first] : firstKept)
+        plan.steps.push_back(first.second);
 
     // Once the record names the system DSN's files it alone says what is left of them to put back.
     if (systemSteps.empty()) {
@@ -120,10 +125,18 @@ PutBackResult PutBack(const CString& folder, const KeptEntry& entry, const CStri
 
 RestoreOutcome CDaltrixDlg::RestoreSystemDsn() {
     const RestorePlan plan = PlanRestore(m_installDir);
-    if (plan.refusal != RestorePlan::Refusal::None) {
-        AddLog(plan.refusal == RestorePlan::Refusal::NoBackup ? logfmt::kRestoreNoBackup : logfmt::kRestoreNotOwn,
-               {m_installDir});
-        return RestoreOutcome::Refused;
+    switch (plan.refusal) {
+        case RestorePlan::Refusal::None:
+            break;
+        case RestorePlan::Refusal::NoBackup:
+            AddLog(logfmt::kRestoreNoBackup, {m_installDir});
+            return RestoreOutcome::Refused;
+        case RestorePlan::Refusal::NotOwn:
+            AddLog(logfmt::kRestoreNotOwn, {m_installDir});
+            return RestoreOutcome::Refused;
+        case RestorePlan::Refusal::RecordUnreadable:
+            AddLog(logfmt::kRestoreRecordUnreadable, {m_installDir + u"\\" + kKeptRecordName});
+            return RestoreOutcome::Refused;
     }
     if (!Ask(kRestoreQuestion)) {
         AddLog(logfmt::kRestoreDeclined);

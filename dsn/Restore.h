@@ -10,8 +10,9 @@
 struct RestorePlan {
     enum class Refusal {
         None,
-        NoBackup,  // nothing says where the product's own tqsys.dsn is
-        NotOwn,    // tqsys.dsn is not the file this tool wrote, and no record says what to do
+        NoBackup,          // nothing says where the product's own tqsys.dsn is
+        NotOwn,            // tqsys.dsn is not the file this tool wrote, and no record says what to do
+        RecordUnreadable,  // the record is there but cannot be read
     };
     Refusal refusal = Refusal::None;
     // Company DSN files first, newest first, then the system DSN: a restore stopped anywhere is

@@ -251,7 +251,7 @@ TEST_F(DsnFiles, ACopyThatCannotBeUndoneIsNamedAndRecorded) {
                                             "! Felkod " + std::to_string(EACCES)}));
     EXPECT_EQ(ReadFile(install / "tqsys.dsn"), "the product's own");
     EXPECT_EQ(ReadFile(install / "tqsys.bak.1"), "an older backup");
-    EXPECT_EQ(ReadKeptRecord(WinPath(install)),
+    EXPECT_EQ(*ReadKeptRecord(WinPath(install)),
               (std::vector<KeptEntry>{{u"tqsys.bak", u"tqsys.bak.1"}, {u"tqsys.dsn", u"tqsys.bak"}}));
 }
 

@@ -252,6 +252,11 @@ TEST_F(Restore, RefusesWithoutABackupOrOverTheProductsOwnFile) {
               std::vector<std::string>{"Återställer inte: tqsys.dsn i " + WinPath(install).ToUtf8() +
                                        " är inte den som Daltrix skrev"});
     fs::remove(install / "tqsys.bak");
+    fs::create_directories(install / "Daltrix-sparade.txt");  // a record that cannot be read
+    EXPECT_EQ(RestoreFromTheSystemMenu(true),
+              std::vector<std::string>{"Återställer inte: " + WinPath(install / "Daltrix-sparade.txt").ToUtf8() +
+                                       " går inte att läsa, och utan den vet Daltrix inte vad som ska tillbaka"});
+    fs::remove(install / "Daltrix-sparade.txt");
     EXPECT_EQ(Files(install), before);
     EXPECT_TRUE(headless::TheScreen().questions.empty());
 }
