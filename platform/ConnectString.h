@@ -20,12 +20,17 @@ CString JoinConnectString(const ConnectItems& items);
 std::optional<CString> ItemValue(const ConnectItems& items, const CString& key);
 
 // The connect string with a "FILEDSN=" item replaced by the items of that file's [ODBC]
-// section; items of the connect string itself win. Raises CDBException when the file is
-// missing or unreadable, and never creates it. A string without FILEDSN comes back unchanged.
+// section, as ParseFileDsn reads them; items of the connect string itself win. Raises
+// CDBException when the file is missing or unreadable, and never creates it. A string without
+// FILEDSN comes back unchanged.
 CString ExpandFileDsn(const CString& connect);
 
-// The items of the [ODBC] section of a file DSN's bytes (ANSI, UTF-8, or UTF-16 with a BOM),
-// each value without one pair of quotes around it, as Windows reads the file.
+// The items of a file DSN's bytes as the Windows profile functions read them, which the driver
+// manager reads file DSNs with: UTF-16 after its byte-order mark, any other bytes in the ANSI code
+// page (1252, as on Swedish Windows); lines end at CR or LF; only the first [ODBC] section counts;
+// a key's value is that of its first line, empty for a line without "=", up to a zero character,
+// without one pair of quotes around it; each key that has a line with "=" comes once, comments
+// (";") none, and a line "=value" ends the keys.
 ConnectItems ParseFileDsn(const std::vector<unsigned char>& bytes);
 
 // The name of the driver the DRIVER item names, out of its braces; empty without one.
