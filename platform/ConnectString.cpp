@@ -181,37 +181,72 @@ CString WithoutQuotes(const CString& value) {
     return value;
 }
 
+// The section read through the list of its keys, as the driver manager reads a file DSN: the list
+// holds each line with "=" but for comments (";"), and ends at an empty key; a key's value is its
+// first line's. Beside the items, the first thing that makes this reading unsafe to act on.
+struct OdbcSection {
+    ConnectItems items;
+    std::optional<FileDsnRefusal> refusal;
+};
+
 // A key as keys compare, letter case ignored.
 std::u16string KeyOf(std::u16string_view key) {
     return CString(key).MakeUpper().Str();
 }
 
-// The section read through the list of its keys, as the driver manager reads a file DSN: the list
-// holds each line with "=" but for comments (";"), and ends at an empty key; a key's value is its
-// first line's.
-ConnectItems ReadOdbcSection(const std::vector<ProfileLine>& lines) {
+OdbcSection ReadOdbcSection(const std::vector<ProfileLine>& lines) {
     std::unordered_map<std::u16string, const ProfileLine*> firstLines;
     for (const ProfileLine& line : lines)
         firstLines.try_emplace(KeyOf(line.key.Str()), &line);
-    ConnectItems items;
+    OdbcSection section;
+    const auto refuse = [&](FileDsnRefusal::Kind kind, const CString& key) {
+        if (!section.refusal)
+            section.refusal = FileDsnRefusal{kind, key};
+    };
     std::unordered_set<std::u16string> listed;
     for (const ProfileLine& line : lines) {
         if (!line.value || (!line.key.IsEmpty() && line.key[0] == u';') || !listed.insert(KeyOf(line.key.Str())).second)
             continue;
-        if (line.key.IsEmpty())
+        if (line.key.IsEmpty()) {
+            refuse(FileDsnRefusal::Kind::LineWithoutKey, CString());
             break;
+        }
         // The key is looked up as asked, blanks trimmed: one cut at a zero character may end in one.
         const auto first = firstLines.find(KeyOf(TrimmedEnd(line.key.Str())));
         const bool found = first != firstLines.end();
-        items.emplace_back(line.key, found ? WithoutQuotes(first->second->value.value_or(CString())) : CString());
+        if (found && !first->second->value)
+            refuse(FileDsnRefusal::Kind::HiddenValue, line.key);
+        if (line.key.Find(u';') >= 0)
+            refuse(FileDsnRefusal::Kind::KeyWithSemicolon, line.key);
+        section.items.emplace_back(line.key,
+                                   found ? WithoutQuotes(first->second->value.value_or(CString())) : CString());
     }
-    return items;
+    return section;
+}
+
+OdbcSection ReadOdbcSection(const std::vector<unsigned char>& bytes) {
+    return ReadOdbcSection(OdbcSectionLines(ProfileText(bytes)));
+}
+
+std::optional<FileDsnRefusal> Refusal(const std::vector<unsigned char>& bytes, const OdbcSection& section) {
+    const bool utf8Mark = bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF;
+    if (utf8Mark || (bytes.size() >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF))
+        return FileDsnRefusal{FileDsnRefusal::Kind::ByteOrderMark, CString()};
+    return section.refusal;
 }
 
 }  // namespace
 
 ConnectItems ParseFileDsn(const std::vector<unsigned char>& bytes) {
-    return ReadOdbcSection(OdbcSectionLines(ProfileText(bytes)));
+    return ReadOdbcSection(bytes).items;
+}
+
+std::optional<FileDsnRefusal> RefuseFileDsn(const std::vector<unsigned char>& bytes) {
+    return Refusal(bytes, ReadOdbcSection(bytes));
+}
+
+CString CFileDsnRefused::GetErrorMessage() const {
+    return CString(u"File dsn '") + m_path + u"' is not used: Windows reads it otherwise than it shows";
 }
 
 CString ExpandFileDsn(const CString& connect) {
@@ -235,7 +270,10 @@ CString ExpandFileDsn(const CString& connect) {
     const auto bytes = sys::ReadWholeFile(path);
     if (!bytes)
         ThrowDBException({{u"IM014", CString(u"General error: Unable to read file dsn '") + path + u"'"}});
-    ConnectItems merged = ParseFileDsn(*bytes);
+    OdbcSection section = ReadOdbcSection(*bytes);
+    if (auto refusal = Refusal(*bytes, section))
+        throw CFileDsnRefused(path, std::move(*refusal));
+    ConnectItems merged = std::move(section.items);
     if (merged.empty())
         ThrowDBException({{u"IM014", CString(u"General error: File dsn '") + path + u"' has no [ODBC] items"}});
     for (auto& item : merged)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "CString.h"
+#include "Exceptions.h"
 
 #include <optional>
 #include <utility>
@@ -21,8 +22,8 @@ std::optional<CString> ItemValue(const ConnectItems& items, const CString& key);
 
 // The connect string with a "FILEDSN=" item replaced by the items of that file's [ODBC]
 // section, as ParseFileDsn reads them; items of the connect string itself win. Raises
-// CDBException when the file is missing or unreadable, and never creates it. A string without
-// FILEDSN comes back unchanged.
+// CDBException when the file is missing or unreadable, and never creates it; CFileDsnRefused for
+// a file RefuseFileDsn refuses. A string without FILEDSN comes back unchanged.
 CString ExpandFileDsn(const CString& connect);
 
 // The items of a file DSN's bytes as the Windows profile functions read them, which the driver
@@ -32,6 +33,33 @@ CString ExpandFileDsn(const CString& connect);
 // without one pair of quotes around it; each key that has a line with "=" comes once, comments
 // (";") none, and a line "=value" ends the keys.
 ConnectItems ParseFileDsn(const std::vector<unsigned char>& bytes);
+
+// Why the tool does not use a file DSN although Windows reads one: what Windows reads there is not
+// what the file shows, or differs between Windows versions, or cannot be passed on to a driver.
+struct FileDsnRefusal {
+    enum class Kind {
+        ByteOrderMark,     // UTF-8's or big-endian UTF-16's mark, read as text by some versions
+        HiddenValue,       // a line of the key without "=" makes a later line's value read as empty
+        LineWithoutKey,    // a line "=value": the list of the section's keys ends there
+        KeyWithSemicolon,  // in a connect string the key would end at the ";"
+    };
+    Kind kind;
+    CString key;  // the key of HiddenValue and KeyWithSemicolon
+};
+std::optional<FileDsnRefusal> RefuseFileDsn(const std::vector<unsigned char>& bytes);
+
+// Raised by ExpandFileDsn for a file DSN it refuses.
+class CFileDsnRefused : public CException {
+public:
+    CFileDsnRefused(CString path, FileDsnRefusal refusal) : m_path(std::move(path)), m_refusal(std::move(refusal)) {}
+    CString GetErrorMessage() const override;
+    const CString& Path() const { return m_path; }
+    const FileDsnRefusal& Refusal() const { return m_refusal; }
+
+private:
+    CString m_path;
+    FileDsnRefusal m_refusal;
+};
 
 // The name of the driver the DRIVER item names, out of its braces; empty without one.
 CString DriverName(const CString& connect);

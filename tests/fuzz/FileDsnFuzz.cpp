@@ -1,9 +1,9 @@
-// libFuzzer target: a file DSN's bytes through ParseFileDsn. Besides crashes and undefined
-// behaviour it checks what the database layer relies on when it expands FILEDSN=: each item is a
-// one-line "key=value" of the [ODBC] section, each key once; the same text gives the same items as
-// single-byte text and as UTF-16, with CR LF, LF or CR alone, and beside other sections or a second
-// [ODBC] section; and the items, joined into a connect string for the driver, read back as the
-// same items.
+// libFuzzer target: a file DSN's bytes through ParseFileDsn and RefuseFileDsn. Besides crashes
+// and undefined behaviour it checks what the database layer relies on when it expands FILEDSN=:
+// each item is a one-line "key=value" of the [ODBC] section, each key once; the same text gives
+// the same items as single-byte text and as UTF-16, with CR LF, LF or CR alone, and beside other
+// sections or a second [ODBC] section; a refusal names an item's key; and the items, joined into a
+// connect string for the driver, read back as the same items.
 #include "platform/CodePage1252.h"
 #include "platform/ConnectString.h"
 
@@ -58,7 +58,7 @@ CString Braced(CString value) {
     return CString(u"{") + value + u"}";
 }
 
-// A key holding ";" cannot stand in a connect string at all, nor
+// A key holding ";" cannot stand in a connect string at all (the tool refuses such a file), nor
 // can the blank that ends a key cut at a zero character; every other item must reach the driver
 // whole, as it was or braced, and no item may swallow or split another.
 void CheckJoinedItemsReadBack(const ConnectItems& items) {
@@ -118,6 +118,13 @@ void CheckTextVariants(const Bytes& bytes, const ConnectItems& items) {
               "a second [ODBC] section counted");
 }
 
+void CheckRefusal(const Bytes& bytes, const ConnectItems& items) {
+    const auto refusal = RefuseFileDsn(bytes);
+    if (!refusal || refusal->key.IsEmpty())
+        return;
+    Check(ItemValue(items, refusal->key).has_value(), "a refusal names a key that is no item");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -126,5 +133,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckItemShapes(items, TextOf(bytes));
     CheckJoinedItemsReadBack(items);
     CheckTextVariants(bytes, items);
+    CheckRefusal(bytes, items);
     return 0;
 }
