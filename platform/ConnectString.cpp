@@ -273,7 +273,9 @@ CString ExpandFileDsn(const CString& connect) {
     OdbcSection section = ReadOdbcSection(*bytes);
     if (auto refusal = Refusal(*bytes, section))
         throw CFileDsnRefused(path, std::move(*refusal));
-    ConnectItems merged = std::move(section.items);
+    // Windows' own reading where there is one: it is the one the driver manager makes.
+    auto system = sys::ReadProfileSection(path, u"ODBC");
+    ConnectItems merged = system ? std::move(*system) : std::move(section.items);
     if (merged.empty())
         ThrowDBException({{u"IM014", CString(u"General error: File dsn '") + path + u"' has no [ODBC] items"}});
     for (auto& item : merged)

@@ -21,9 +21,10 @@ CString JoinConnectString(const ConnectItems& items);
 std::optional<CString> ItemValue(const ConnectItems& items, const CString& key);
 
 // The connect string with a "FILEDSN=" item replaced by the items of that file's [ODBC]
-// section, as ParseFileDsn reads them; items of the connect string itself win. Raises
-// CDBException when the file is missing or unreadable, and never creates it; CFileDsnRefused for
-// a file RefuseFileDsn refuses. A string without FILEDSN comes back unchanged.
+// section, as the driver manager would read them: on Windows by the profile functions, elsewhere by
+// ParseFileDsn. Items of the connect string itself win. Raises CDBException when the file is
+// missing or unreadable, and never creates it; CFileDsnRefused for a file RefuseFileDsn refuses.
+// A string without FILEDSN comes back unchanged.
 CString ExpandFileDsn(const CString& connect);
 
 // The items of a file DSN's bytes as the Windows profile functions read them, which the driver
