@@ -52,6 +52,19 @@ inline constexpr const char16_t* kCompanyDsnKept =
     u"%03d Info: %s i installationsmappen skilde sig från verktygets och sparas som %s";
 inline constexpr const char16_t* kCannotCopy = u"%03d Kunde inte kopiera %s: %s";
 inline constexpr const char16_t* kDoneCopyByHand = u"%03d Klart, men kopiera dessa filer för hand till %s: %s";
+// A file DSN that Windows reads otherwise than it looks, or otherwise in other versions; the text
+// after the colon is one of the reasons below.
+inline constexpr const char16_t* kFileDsnRefused = u"%03d Daltrix använder inte %s: %s";
+inline constexpr const char16_t* kFileDsnByteOrderMark =
+    u"filen är sparad som UTF-8 med BOM eller som UTF-16 BE, och sådana filer läser olika Windows-versioner olika. "
+    u"Spara den som ANSI";
+inline constexpr const char16_t* kFileDsnHiddenValue =
+    u"raden %s utan likhetstecken gör att Windows läser värdet som tomt, fast en senare rad ger ett. Ta bort raden";
+inline constexpr const char16_t* kFileDsnLineWithoutKey =
+    u"en rad börjar med likhetstecken, utan nyckel, och då kan Windows missa raderna efter den. Ta bort raden";
+inline constexpr const char16_t* kFileDsnKeyWithSemicolon =
+    u"nyckeln %s har ett semikolon och kan inte lämnas vidare till drivrutinen utan att ändra vad filen säger. "
+    u"Rätta raden";
 inline constexpr const char16_t* kCannotOpenDbWithError = u"%03d Kunde inte öppna databasen: %s";
 inline constexpr const char16_t* kCannotOpenDb = u"%03d Kunde inte öppna databasen";
 inline constexpr const char16_t* kNoConnection = u"%03d Ingen anslutning till databasen";

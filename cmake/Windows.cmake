@@ -84,6 +84,13 @@ add_executable(system_win32_test ${DALTRIX_WINDOWS_TESTS}/system_win32_test.cpp 
 target_link_libraries(system_win32_test PRIVATE daltrix GTest::gtest_main)
 target_compile_definitions(system_win32_test PRIVATE DALTRIX_VERSION="${PROJECT_VERSION}")
 
+# Readings the tool does itself as Windows does them, compared with Windows' own: file DSNs with
+# the profile functions', the DSN file's number with msvcrt's _wtoi.
+foreach(program file_dsn_win32_test dsn_number_win32_test)
+  add_executable(${program} ${DALTRIX_WINDOWS_TESTS}/${program}.cpp)
+  target_link_libraries(${program} PRIVATE daltrix GTest::gtest_main)
+endforeach()
+
 # The real dialogs from the real resources, driven by window messages.
 add_library(daltrix_dialog_driver STATIC ${DALTRIX_WINDOWS_TESTS}/DialogDriver.cpp)
 target_link_libraries(daltrix_dialog_driver PUBLIC daltrix)
@@ -108,7 +115,7 @@ target_link_libraries(legacy_win32_test PRIVATE daltrix_dialog_driver daltrix da
 set(DALTRIX_NATIVE_BUILD_DIR "" CACHE PATH "A native build of this tree, whose legacy test driver the Wine tests load")
 
 if(NOT CMAKE_CROSSCOMPILING)
-  foreach(program system_win32_test dialog_win32_test)
+  foreach(program system_win32_test dialog_win32_test file_dsn_win32_test dsn_number_win32_test)
     add_test(NAME ${program} COMMAND ${program})
   endforeach()
   return()
@@ -140,7 +147,7 @@ function(daltrix_wine_prefix fixture prefix winearch)
 endfunction()
 
 daltrix_wine_prefix(wine ${CMAKE_BINARY_DIR}/wineprefix ${DALTRIX_WINEARCH})
-foreach(program system_win32_test dialog_win32_test)
+foreach(program system_win32_test dialog_win32_test file_dsn_win32_test dsn_number_win32_test)
   add_test(NAME ${program} COMMAND ${DALTRIX_WINE_RUN} $<TARGET_FILE:${program}>)
   set_tests_properties(${program} PROPERTIES
     FIXTURES_REQUIRED wine ENVIRONMENT "${DALTRIX_WINE_ENV}" TIMEOUT 300)

@@ -15,6 +15,9 @@ bool CDaltrixDlg::AnalyzeCompanyConnection() {
     PrepareLoginPrompt(m_serverDb);
     try {
         opened = m_serverDb.OpenEx(m_companyConnect, 0);
+    } catch (const CFileDsnRefused& e) {
+        AddLog(logfmt::kFileDsnRefused, {e.Path(), FileDsnRefusalText(e.Refusal())});
+        return false;
     } catch (const CException& e) {
         AddLog(logfmt::kCannotOpenDbWithError, {e.GetErrorMessage().Left(kErrorMessageLimit)});
         return false;
@@ -32,4 +35,18 @@ bool CDaltrixDlg::AnalyzeCompanyConnection() {
     m_server = std::move(facts.server);
     m_encryptionItems = std::move(facts.encryptionItems);
     return true;
+}
+
+CString FileDsnRefusalText(const FileDsnRefusal& refusal) {
+    switch (refusal.kind) {
+        case FileDsnRefusal::Kind::ByteOrderMark:
+            return logfmt::kFileDsnByteOrderMark;
+        case FileDsnRefusal::Kind::HiddenValue:
+            return CString::Format(logfmt::kFileDsnHiddenValue, {refusal.key});
+        case FileDsnRefusal::Kind::LineWithoutKey:
+            return logfmt::kFileDsnLineWithoutKey;
+        case FileDsnRefusal::Kind::KeyWithSemicolon:
+            return CString::Format(logfmt::kFileDsnKeyWithSemicolon, {refusal.key});
+    }
+    return CString();
 }

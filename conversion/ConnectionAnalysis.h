@@ -26,5 +26,8 @@ ConnectionFacts ReadConnectionFacts(const CString& completedConnect);
 // HostNameInCertificate, ServerCertificate) that the new system DSN carries over.
 bool IsEncryptionKey(const CString& key);
 
+// The operator's reason, for the log, why the tool does not use a file DSN.
+CString FileDsnRefusalText(const FileDsnRefusal& refusal);
+
 // True when a system DSN with this driver and server can reach a server.
 bool NamesKnownServer(const CString& driver, const CString& server);

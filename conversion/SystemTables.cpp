@@ -120,20 +120,40 @@ std::optional<int> WholeNumber(const CString& text) {
     return static_cast<int>(value);
 }
 
+namespace {
+
+// What msvcrt's _wtoi skips before a number: the space characters of Unicode.
+bool IsRuntimeSpace(char16_t ch) {
+    return (ch >= u'\t' && ch <= u'\r') || ch == u' ' || ch == u'\u00A0' || ch == u'\u1680' ||
+           (ch >= u'\u2000' && ch <= u'\u200A') || ch == u'\u2028' || ch == u'\u2029' || ch == u'\u202F' ||
+           ch == u'\u205F' || ch == u'\u3000';
+}
+
+// The digit msvcrt's _wtoi reads a character as: ASCII's and those of the scripts whose ten digits
+// it knows (Arabic-Indic to Mongolian, and the full-width ones); -1 for any other.
+int RuntimeDigit(char16_t ch) {
+    static constexpr char16_t kZeros[] = {u'0',      u'\u0660', u'\u06F0', u'\u0966', u'\u09E6', u'\u0A66',
+                                          u'\u0AE6', u'\u0B66', u'\u0C66', u'\u0CE6', u'\u0D66', u'\u0E50',
+                                          u'\u0ED0', u'\u0F20', u'\u1040', u'\u17E0', u'\u1810', u'\uFF10'};
+    for (const char16_t zero : kZeros)
+        if (ch >= zero && ch <= zero + 9)
+            return ch - zero;
+    return -1;
+}
+
+}  // namespace
+
 int DsnFileNumber(const CString& text) {
     int pos = 0;
     const int length = text.GetLength();
-    while (pos < length && (text[pos] == u' ' || (text[pos] >= u'\t' && text[pos] <= u'\r')))
+    while (pos < length && IsRuntimeSpace(text[pos]))
         ++pos;
     bool negative = false;
     if (pos < length && (text[pos] == u'+' || text[pos] == u'-'))
         negative = text[pos++] == u'-';
     long long value = 0;
-    while (pos < length && text[pos] >= u'0' && text[pos] <= u'9') {
-        value = value * 10 + (text[pos++] - u'0');
-        if (value > static_cast<long long>(INT_MAX) + 1)
-            value = static_cast<long long>(INT_MAX) + 1;
-    }
+    for (; pos < length && RuntimeDigit(text[pos]) >= 0; ++pos)
+        value = std::min(value * 10 + RuntimeDigit(text[pos]), static_cast<long long>(INT_MAX) + 1);
     if (negative)
         value = -value;
     return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));

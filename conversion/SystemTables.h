@@ -87,10 +87,10 @@ std::vector<const char16_t*> MissingCreationStatements(const SystemLayout& layou
 // sign, digits. Nothing for anything else, the empty text included.
 std::optional<int> WholeNumber(const CString& text);
 
-// The number a company's DSN file is named by (tq%04d.dsn): read as the runtime's _wtoi reads it,
-// blanks, a sign, then digits up to the first other character; 0 when no digit comes, and an
-// out-of-range value saturates. The list may show any text as a number; this rule names a file
-// for each.
+// The number a company's DSN file is named by (tq%04d.dsn): read as msvcrt's _wtoi reads it,
+// Unicode's spaces, a sign, then digits (ASCII's, full-width and those of other scripts) up to the
+// first other character; 0 when no digit comes, and an out-of-range value saturates. The list may
+// show any text as a number; this rule names a file for each.
 int DsnFileNumber(const CString& text);
 
 // The number an int column stores for a text: as above, but a blank text is 0, as SQL Server

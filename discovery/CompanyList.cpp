@@ -2,6 +2,7 @@
 #include "app/DaltrixDlg.h"
 #include "app/LogFormats.h"
 
+#include "conversion/ConnectionAnalysis.h"
 #include "conversion/SystemTables.h"
 
 #include "platform/QueryRows.h"
@@ -22,6 +23,9 @@ bool CDaltrixDlg::LoadCompanyList() {
         opened = m_sysDb.OpenEx(connect, 0);
     } catch (const CDBException& e) {
         AddLog(logfmt::kCannotOpenSystemDb, {e.m_strError});
+        return false;
+    } catch (const CFileDsnRefused& e) {
+        AddLog(logfmt::kFileDsnRefused, {e.Path(), FileDsnRefusalText(e.Refusal())});
         return false;
     }
     if (!opened) {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace sys {
@@ -102,6 +103,11 @@ enum class DriverInstalled {
     Nowhere,
 };
 DriverInstalled FindOdbcDriver(const CString& name);
+
+// The keys of a section of an initialization file, each once, with their values, as the profile
+// functions give them (GetPrivateProfileStringW): the list of the section's keys, then each key's
+// value. Nothing where the system has no profile functions.
+std::optional<std::vector<std::pair<CString, CString>>> ReadProfileSection(const CString& path, const CString& section);
 
 // WideCharToMultiByte's contract: bytes written, or 0 with the system error in `error`
 // (122 when the buffer is too small; a size of 0 asks for the size needed).

@@ -351,4 +351,9 @@ DriverInstalled FindOdbcDriver(const CString& /*name*/) {
     return DriverInstalled::NotKnown;
 }
 
+std::optional<std::vector<std::pair<CString, CString>>> ReadProfileSection(const CString& /*path*/,
+                                                                           const CString& /*section*/) {
+    return std::nullopt;
+}
+
 }  // namespace sys

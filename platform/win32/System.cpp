@@ -13,6 +13,7 @@
 #include <io.h>
 #include <sys/stat.h>
 #include <memory>
+#include <set>
 #include <type_traits>
 
 namespace sys {
@@ -275,6 +276,44 @@ DriverInstalled FindOdbcDriver(const CString& name) {
     if (ViewHasDriver(k64Bit ? KEY_WOW64_32KEY : KEY_WOW64_64KEY, name))
         return k64Bit ? DriverInstalled::For32BitOnly : DriverInstalled::For64BitOnly;
     return DriverInstalled::Nowhere;
+}
+
+namespace {
+
+// GetPrivateProfileStringW's whole answer, the buffer grown while the answer may have been cut: a
+// value is cut one character short of the buffer, a list of keys two.
+std::wstring ProfileString(const wchar_t* section, const wchar_t* key, const wchar_t* file) {
+    std::wstring buffer(1024, L'\0');
+    for (;;) {
+        const DWORD size = static_cast<DWORD>(buffer.size());
+        const DWORD length = GetPrivateProfileStringW(section, key, L"", buffer.data(), size, file);
+        if (length < size - (key ? 1 : 2)) {
+            buffer.resize(length);
+            return buffer;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+}  // namespace
+
+std::optional<std::vector<std::pair<CString, CString>>> ReadProfileSection(const CString& path,
+                                                                           const CString& section) {
+    // A bare file name would be looked for in the Windows folder.
+    const std::wstring file = FullPath(win32::Wide(path));
+    const std::wstring name(win32::Wide(section));
+    const std::wstring keys = ProfileString(name.c_str(), nullptr, file.c_str());
+    std::vector<std::pair<CString, CString>> items;
+    std::set<std::u16string> listed;  // in capitals, as keys compare
+    // The list is zero-terminated keys and ends at an empty one.
+    for (size_t at = 0; at < keys.size() && keys[at] != L'\0'; at += wcslen(keys.c_str() + at) + 1) {
+        const CString key = win32::FromWide(keys.c_str() + at);
+        if (!listed.insert(CString(key).MakeUpper().Str()).second)
+            continue;
+        const std::wstring value = ProfileString(name.c_str(), win32::Wide(key), file.c_str());
+        items.emplace_back(key, win32::FromWide(value.c_str()));
+    }
+    return items;
 }
 
 int WideToNarrow(unsigned codePage, const char16_t* text, int length, char* buffer, int size, unsigned& error) {

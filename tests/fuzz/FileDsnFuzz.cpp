@@ -1,8 +1,9 @@
-// libFuzzer target: a file DSN's bytes through ParseFileDsn. Besides crashes and undefined
-// behaviour it checks what the database layer relies on when it expands FILEDSN=: each item
-// is a trimmed one-line "key=value" of the [ODBC] section; the same text gives the same items
-// in every encoding the reader takes, with CR LF or LF, and beside other sections; and the
-// items, joined into a connect string for the driver, read back as the same items.
+// libFuzzer target: a file DSN's bytes through ParseFileDsn and RefuseFileDsn. Besides crashes
+// and undefined behaviour it checks what the database layer relies on when it expands FILEDSN=:
+// each item is a one-line "key=value" of the [ODBC] section, each key once; the same text gives
+// the same items as single-byte text and as UTF-16, with CR LF, LF or CR alone, and beside other
+// sections or a second [ODBC] section; a refusal names an item's key; and the items, joined into a
+// connect string for the driver, read back as the same items.
 #include "platform/CodePage1252.h"
 #include "platform/ConnectString.h"
 
@@ -23,15 +24,12 @@ void Check(bool holds, const char* what) {
     std::abort();
 }
 
+// What the profile functions trim around keys and values.
 bool IsBlank(char16_t ch) {
-    return ch == u' ' || ch == u'\t' || ch == u'\r' || ch == u'\n' || ch == u'\v' || ch == u'\f';
+    return (ch >= u'\t' && ch <= u'\r') || ch == u' ' || ch == u'\x1A';
 }
 
-bool IsTrimmed(const CString& text) {
-    return text.IsEmpty() || (!IsBlank(text[0]) && !IsBlank(text[text.GetLength() - 1]));
-}
-
-// A value keeps blanks at its ends only when the file gave it in quotes, which keep them.
+// A value starts with a blank only when the file gave it in quotes, which keep them.
 bool StoodInQuotes(const CString& value, const std::u16string& text) {
     const std::u16string inner = value.Str();
     return text.find(u'"' + inner + u'"') != std::u16string::npos ||
@@ -39,13 +37,17 @@ bool StoodInQuotes(const CString& value, const std::u16string& text) {
 }
 
 void CheckItemShapes(const ConnectItems& items, const std::u16string& text) {
-    for (const auto& [key, value] : items) {
+    for (size_t i = 0; i < items.size(); ++i) {
+        const auto& [key, value] = items[i];
         Check(!key.IsEmpty(), "an item without a key");
         Check(key.Find(u'=') < 0, "a key holding '='");
-        Check(key[0] != u';' && key[0] != u'[', "a comment or section line read as an item");
-        Check(IsTrimmed(key) && (IsTrimmed(value) || StoodInQuotes(value, text)),
-              "a key, or a value not in quotes, with blanks around it");
-        Check(key.Find(u'\n') < 0 && value.Find(u'\n') < 0, "an item spanning lines");
+        Check(key[0] != u';', "a comment read as an item");
+        Check(!IsBlank(key[0]) && (value.IsEmpty() || !IsBlank(value[0]) || StoodInQuotes(value, text)),
+              "a key, or a value not in quotes, with blanks before it");
+        for (const char16_t ch : {u'\n', u'\r', u'\0'})
+            Check(key.Find(ch) < 0 && value.Find(ch) < 0, "an item spanning lines, or past a zero character");
+        for (size_t j = 0; j < i; ++j)
+            Check(items[j].first.CompareNoCase(key) != 0, "a key twice");
     }
 }
 
@@ -56,13 +58,14 @@ CString Braced(CString value) {
     return CString(u"{") + value + u"}";
 }
 
-// A key holding ";" cannot stand in a connect string at all; every other item must reach the
-// driver whole, as it was or braced, and no item may swallow or split another.
+// A key holding ";" cannot stand in a connect string at all (the tool refuses such a file), nor
+// can the blank that ends a key cut at a zero character; every other item must reach the driver
+// whole, as it was or braced, and no item may swallow or split another.
 void CheckJoinedItemsReadBack(const ConnectItems& items) {
     ConnectItems sendable;
-    for (const auto& item : items)
-        if (item.first.Find(u';') < 0)
-            sendable.push_back(item);
+    for (const auto& [key, value] : items)
+        if (key.Find(u';') < 0 && !IsBlank(key[key.GetLength() - 1]))
+            sendable.emplace_back(key, value);
     const ConnectItems back = ParseConnectString(JoinConnectString(sendable));
     Check(back.size() == sendable.size(), "the joined items read back as a different number of items");
     for (size_t i = 0; i < back.size(); ++i) {
@@ -83,25 +86,15 @@ Bytes Utf16WithBom(const std::u16string& text) {
     return bytes;
 }
 
-Bytes Utf8WithBom(const std::u16string& text) {
-    const std::string utf8 = CString(text).ToUtf8();
-    Bytes bytes{0xEF, 0xBB, 0xBF};
-    bytes.insert(bytes.end(), utf8.begin(), utf8.end());
-    return bytes;
-}
-
-std::u16string WithCrLf(const std::u16string& text) {
+std::u16string WithLineEnds(const std::u16string& text, const std::u16string& end) {
     std::u16string out;
-    for (const char16_t ch : text) {
-        if (ch == u'\n')
-            out += u'\r';
-        out += ch;
-    }
+    for (const char16_t ch : text)
+        out += ch == u'\n' ? end : std::u16string(1, ch);
     return out;
 }
 
-// The text the bytes stand for: UTF-16 after its byte-order mark, else one code page 1252
-// character per byte.
+// The text the bytes stand for, as the reader takes it: UTF-16 after its byte-order mark, else
+// one code page 1252 character per byte.
 std::u16string TextOf(const Bytes& bytes) {
     std::u16string text;
     if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
@@ -112,41 +105,24 @@ std::u16string TextOf(const Bytes& bytes) {
     return Decode1252(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())).Str();
 }
 
-// The text as the reader takes it: UTF-16 after its mark, UTF-8 (after its mark or none) when the
-// bytes are that, else code page 1252.
-std::u16string ReadText(const Bytes& bytes) {
-    const std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    const size_t mark = raw.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
-    if (!(bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE))
-        if (const auto utf8 = CString::FromValidUtf8(raw.substr(mark)))
-            return utf8->Str();
-    return TextOf(bytes);
-}
-
-// Bytes that cannot be UTF-8 (pure ASCII reads the same either way) are single-byte text.
-bool ReadsAsSingleByteText(const Bytes& bytes) {
-    bool ascii = true;
-    for (const unsigned char b : bytes) {
-        if (b >= 0xF8)
-            return true;
-        ascii = ascii && b < 0x80;
-    }
-    return ascii;
-}
-
 void CheckTextVariants(const Bytes& bytes, const ConnectItems& items) {
     const std::u16string text = TextOf(bytes);
-    const ConnectItems utf16 = ParseFileDsn(Utf16WithBom(text));
-    const bool utf16Input = bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
-    if (!utf16Input && ReadsAsSingleByteText(bytes))
-        Check(items == utf16, "single-byte text and its UTF-16 form read differently");
-    Check(ParseFileDsn(Utf8WithBom(text)) == utf16, "UTF-8 and UTF-16 forms of one text read differently");
-    Check(ParseFileDsn(Utf16WithBom(WithCrLf(text))) == utf16, "CR LF line ends changed the items");
+    Check(ParseFileDsn(Utf16WithBom(text)) == items, "single-byte text and its UTF-16 form read differently");
+    Check(ParseFileDsn(Utf16WithBom(WithLineEnds(text, u"\r\n"))) == items, "CR LF line ends changed the items");
+    Check(ParseFileDsn(Utf16WithBom(WithLineEnds(text, u"\r"))) == items, "CR line ends changed the items");
     const std::u16string other = u"[Andra]\r\nDRIVER=Fel\r\nPWD=annat\r\n";
-    Check(ParseFileDsn(Utf16WithBom(other + text + u"\r\n" + other)) == utf16,
+    Check(ParseFileDsn(Utf16WithBom(other + text + u"\r\n" + other)) == items,
           "items of another section were taken, or the [ODBC] section was lost beside one");
-    CheckItemShapes(utf16, text);
-    CheckJoinedItemsReadBack(utf16);
+    if (!items.empty())
+        Check(ParseFileDsn(Utf16WithBom(text + u"\r\n[ODBC]\r\nDRIVER=Fel\r\n")) == items,
+              "a second [ODBC] section counted");
+}
+
+void CheckRefusal(const Bytes& bytes, const ConnectItems& items) {
+    const auto refusal = RefuseFileDsn(bytes);
+    if (!refusal || refusal->key.IsEmpty())
+        return;
+    Check(ItemValue(items, refusal->key).has_value(), "a refusal names a key that is no item");
 }
 
 }  // namespace
@@ -154,8 +130,9 @@ void CheckTextVariants(const Bytes& bytes, const ConnectItems& items) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const Bytes bytes(data, data + size);
     const ConnectItems items = ParseFileDsn(bytes);
-    CheckItemShapes(items, ReadText(bytes));
+    CheckItemShapes(items, TextOf(bytes));
     CheckJoinedItemsReadBack(items);
     CheckTextVariants(bytes, items);
+    CheckRefusal(bytes, items);
     return 0;
 }

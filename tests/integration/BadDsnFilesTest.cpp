@@ -1,7 +1,8 @@
 // Damaged file DSNs beside the tool: the system DSN read by "Starta" and a company DSN read by
 // a conversion run. Each damage is made from the good file the bed wrote, so one table serves
-// both; each must end in the stage's own failure line with a text that names the cause, never
-// in a crash or a stop message.
+// both; each must end in the stage's own failure line, or the line refusing a file that Windows
+// reads otherwise than it shows, with a text that names the cause, never in a crash or a stop
+// message.
 #include "support/ConversionBed.h"
 
 #include "app/LogFormats.h"
@@ -15,7 +16,8 @@ namespace {
 struct Damage {
     const char* name;
     std::string (*make)(const std::string& good);
-    const char* cause;  // a piece of the error text that names what is wrong
+    const char* cause;     // a piece of the error text that names what is wrong
+    bool refused = false;  // the tool refuses the file, which Windows would read
 };
 
 // Test lists show the case by its name.
@@ -68,14 +70,23 @@ const Damage kDamages[] = {
      "Driver name too long"},
     {"OneMegabyteOfItemsWithoutADriver",
      [](const std::string& good) { return WithDriverLine(good, ManyItems(1 << 20)); }, kNoDriver},
+    {"Utf8ByteOrderMark", [](const std::string& good) { return "\xEF\xBB\xBF" + good; }, "UTF-8 med BOM", true},
+    {"DriverLineWithoutEqualsHidesTheDriver",
+     [](const std::string& good) { return Replaced(good, "DRIVER=", "DRIVER\r\nDRIVER="); }, "raden DRIVER utan", true},
+    {"LineWithoutAKey", [](const std::string& good) { return Replaced(good, "[ODBC]\r\n", "[ODBC]\r\n=x\r\n"); },
+     "börjar med likhetstecken", true},
+    {"KeyWithSemicolon", [](const std::string& good) { return good + "App;SERVER=annan\r\n"; }, "nyckeln App;SERVER",
+     true},
 };
 
 std::string DamageName(const ::testing::TestParamInfo<Damage>& info) {
     return info.param.name;
 }
 
-// The line of this format and number, up to its one text.
-std::string LinePrefix(const char16_t* format, int number) {
+// The line of this format and number, up to its one text; the refusal's line names the file.
+std::string LinePrefix(const char16_t* format, int number, const Damage& damage, const fs::path& file) {
+    if (damage.refused)
+        return CString::Format(logfmt::kFileDsnRefused, {number, WinPath(file), CString()}).ToUtf8();
     return CString::Format(format, {number, CString()}).ToUtf8();
 }
 
@@ -87,7 +98,8 @@ TEST_P(BadSystemDsn, StartEndsWithTheOpenFailureLineAndAnEmptyList) {
     const auto lines = f.LogFrom(3);
     ASSERT_EQ(lines.size(), 2u) << ::testing::PrintToString(lines);
     EXPECT_EQ(lines[0], "004 Hittade en tqsys.dsn som " + WinPath(program / "tqsys.dsn").ToUtf8());
-    ExpectFailureLine(lines[1], LinePrefix(logfmt::kCannotOpenSystemDb, 5), GetParam().cause);
+    ExpectFailureLine(lines[1], LinePrefix(logfmt::kCannotOpenSystemDb, 5, GetParam(), program / "tqsys.dsn"),
+                      GetParam().cause);
     EXPECT_EQ(f.dlg->m_companyList.GetItemCount(), 0);
     EXPECT_FALSE(f.dlg->m_sysDb.IsOpen());
     EXPECT_TRUE(headless::TheScreen().stopMessages.empty());
@@ -102,7 +114,8 @@ TEST_P(BadCompanyDsn, TheRunEndsAtTheConnectionAndTouchesNothing) {
     StartAndConvert("7");
     const auto lines = f.LogFrom(7);
     ASSERT_EQ(lines.size(), 2u) << ::testing::PrintToString(lines);
-    ExpectFailureLine(lines[0], LinePrefix(logfmt::kCannotOpenDbWithError, 8), GetParam().cause);
+    ExpectFailureLine(lines[0], LinePrefix(logfmt::kCannotOpenDbWithError, 8, GetParam(), program / "tq0007.dsn"),
+                      GetParam().cause);
     EXPECT_EQ(lines[1], CString::Format(logfmt::kNoServerAddress, {9}).ToUtf8());
     EXPECT_TRUE(headless::TheScreen().stopMessages.empty());
     EXPECT_TRUE(f.dlg->GetDlgItem(IDC_START)->IsWindowEnabled());

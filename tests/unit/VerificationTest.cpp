@@ -26,6 +26,7 @@ TEST(WholeNumber, IsAWholeNumberInIntRangeAndNothingElse) {
     EXPECT_EQ(DsnFileNumber(u"abc"), 0);
     EXPECT_EQ(DsnFileNumber(u"-5"), -5);
     EXPECT_EQ(DsnFileNumber(u"99999999999"), 2147483647);
+    EXPECT_EQ(DsnFileNumber(u"\u3000\uFF11\u0662"), 12);
 }
 
 CString WithZero(const char16_t* before, const char16_t* after) {
