@@ -11,6 +11,7 @@
 #include "dsn/CompanyDsnCopy.h"
 #include "dsn/KeptFiles.h"
 #include "dsn/NarrowPath.h"
+#include "dsn/WholeFiles.h"
 #include "dsn/SystemDsnFiles.h"
 
 #include "platform/ConnectString.h"
@@ -124,7 +125,7 @@ std::optional<CString> WriteRefusal(const CString& folder) {
             continue;
         if (error != 0)
             return sys::ErrorNumberText(error);
-        sys::UnlinkNarrow(narrow.c_str());
+        RemoveFile(probe);
         return std::nullopt;
     }
     return sys::ErrorNumberText(EEXIST);

@@ -7,8 +7,6 @@
 
 #include "platform/System.h"
 
-#include <cerrno>
-
 bool IsCompanyDsn(const CString& name) {
     return MatchesWildcard(u"tq????.dsn", name) && CString(name).MakeUpper().Find(u"TQSYS") < 0;
 }
@@ -20,11 +18,10 @@ CompanyDsnCopyResult CopyCompanyDsnFiles(CString sourceDir, CString targetDir) {
             continue;
         const auto bytes = sys::ReadWholeFile(entry.fullPath);
         if (!bytes) {
-            result.failed.emplace_back(entry.name,
-                                       sys::ErrorNumberText(sys::IsDirectory(entry.fullPath) ? EISDIR : EACCES));
+            result.failed.emplace_back(entry.name, sys::ErrorNumberText(WhyUnreadable(entry.fullPath)));
             continue;
         }
-        const CString target = targetDir + u"\\" + entry.name;
+        const CString target = InFolder(targetDir, entry.name);
         if (!sys::PathIsMissing(target)) {
             if (sys::ReadWholeFile(target) == bytes)
                 continue;
@@ -34,7 +31,7 @@ CompanyDsnCopyResult CopyCompanyDsnFiles(CString sourceDir, CString targetDir) {
                 result.failed.emplace_back(entry.name, sys::ErrorNumberText(kept.error));
                 continue;
             }
-            result.kept.emplace_back(entry.name, targetDir + u"\\" + kept.entry.kept);
+            result.kept.emplace_back(entry.name, InFolder(targetDir, kept.entry.kept));
         }
         // Whole or not at all: the product never finds a company file cut short.
         if (const int error = PutInPlace(target, *bytes))

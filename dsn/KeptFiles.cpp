@@ -1,6 +1,5 @@
 #include "KeptFiles.h"
 
-#include "NarrowPath.h"
 #include "WholeFiles.h"
 
 #include "platform/System.h"
@@ -19,10 +18,6 @@ constexpr const char16_t* kRecordHeading =
     u"Återställ i Daltrix lägger tillbaka dem. Ändra inte i filen.";
 constexpr const char16_t* kSeparator = u" > ";
 
-CString InFolder(const CString& folder, const CString& name) {
-    return folder + u"\\" + name;
-}
-
 // A name within the folder, nothing that reaches out of it.
 bool IsPlainName(const CString& name) {
     return !name.IsEmpty() && name.Find(u'\\') < 0 && name.Find(u'/') < 0 && name.Find(u':') < 0 &&
@@ -32,8 +27,7 @@ bool IsPlainName(const CString& name) {
 int WriteRecord(const CString& folder, const std::vector<KeptEntry>& entries) {
     const CString path = InFolder(folder, kKeptRecordName);
     if (entries.empty()) {
-        const NarrowPath narrow(path, sys::kThreadAnsiCodePage);
-        const int error = sys::UnlinkNarrow(narrow.c_str());
+        const int error = RemoveFile(path);
         return error == ENOENT ? 0 : error;
     }
     CString text = kRecordHeading;
@@ -43,12 +37,6 @@ int WriteRecord(const CString& folder, const std::vector<KeptEntry>& entries) {
     // With a byte-order mark, so Notepad shows the heading's letters as they are.
     const std::string utf8 = "\xEF\xBB\xBF" + text.ToUtf8();
     return PutInPlace(path, std::vector<unsigned char>(utf8.begin(), utf8.end()));
-}
-
-int WhyUnreadable(const CString& path) {
-    if (!sys::PathExists(path))
-        return ENOENT;
-    return sys::IsDirectory(path) ? EISDIR : EACCES;
 }
 
 }  // namespace
@@ -127,12 +115,14 @@ int ForgetKept(const CString& folder, const KeptEntry& entry) {
     return WriteRecord(folder, entries);
 }
 
-Kept KeepAs(const CString& folder, const KeptEntry& entry, bool record, bool replace) {
+namespace {
+
+// KeepAs with the original's bytes read once, or nothing when they could not be.
+Kept KeepBytes(const CString& folder, const KeptEntry& entry, const std::optional<std::vector<unsigned char>>& bytes,
+               bool record, bool replace) {
     Kept result{entry};
-    const CString original = InFolder(folder, entry.original);
-    const auto bytes = sys::ReadWholeFile(original);
     if (!bytes) {
-        result.error = WhyUnreadable(original);
+        result.error = WhyUnreadable(InFolder(folder, entry.original));
         return result;
     }
     const CString kept = InFolder(folder, entry.kept);
@@ -150,6 +140,12 @@ Kept KeepAs(const CString& folder, const KeptEntry& entry, bool record, bool rep
     return result;
 }
 
+}  // namespace
+
+Kept KeepAs(const CString& folder, const KeptEntry& entry, bool record, bool replace) {
+    return KeepBytes(folder, entry, sys::ReadWholeFile(InFolder(folder, entry.original)), record, replace);
+}
+
 Kept KeepCopy(const CString& folder, const CString& name, bool record) {
     const auto bytes = sys::ReadWholeFile(InFolder(folder, name));
     std::set<int> taken;
@@ -159,7 +155,7 @@ Kept KeepCopy(const CString& folder, const CString& name, bool record) {
             continue;
         // A run stopped after keeping the file finds its copy and keeps it once.
         if (bytes && sys::ReadWholeFile(file.fullPath) == bytes)
-            return KeepAs(folder, {name, file.name}, record, false);
+            return KeepBytes(folder, {name, file.name}, bytes, record, false);
         taken.insert(*number);
     }
     int number = 1;
@@ -167,7 +163,7 @@ Kept KeepCopy(const CString& folder, const CString& name, bool record) {
         ++number;
     if (number > kMostKept)
         return Kept{{name, CString()}, false, false, EEXIST};
-    return KeepAs(folder, {name, KeptName(name, number)}, record, false);
+    return KeepBytes(folder, {name, KeptName(name, number)}, bytes, record, false);
 }
 
 bool SameFileContent(const CString& a, const CString& b) {

@@ -3,7 +3,7 @@
 #include "Restore.h"
 
 #include "CompanyDsnCopy.h"
-#include "NarrowPath.h"
+#include "WholeFiles.h"
 #include "SystemDsnFiles.h"
 
 #include "app/DaltrixDlg.h"
@@ -84,7 +84,7 @@ RestorePlan PlanRestore(const CString& installDir) {
 
     // Once the record names the system DSN's files it alone says what is left of them to put back.
     if (systemSteps.empty()) {
-        const CString systemDsn = installDir + u"\\" + kSystemDsnName;
+        const CString systemDsn = InFolder(installDir, kSystemDsnName);
         if (!sys::PathExists(SystemDsnBackupPath(installDir)))
             plan.refusal = RestorePlan::Refusal::NoBackup;
         // Only a file this tool wrote may go without a copy; the product's own never does.
@@ -99,15 +99,14 @@ RestorePlan PlanRestore(const CString& installDir) {
 
 PutBackResult PutBack(const CString& folder, const KeptEntry& entry, const CString& toolDir) {
     PutBackResult result;
-    const CString kept = folder + u"\\" + entry.kept;
-    const CString original = folder + u"\\" + entry.original;
+    const CString kept = InFolder(folder, entry.kept);
+    const CString original = InFolder(folder, entry.original);
     if (sys::PathIsMissing(kept)) {
         result.alreadyBack = true;
     } else if (SameFileContent(original, kept)) {
         // The file never changed: the kept copy is only a second one of it.
         result.alreadyBack = true;
-        const NarrowPath narrowKept(kept, sys::kThreadAnsiCodePage);
-        if ((result.error = sys::UnlinkNarrow(narrowKept.c_str())) != 0)
+        if ((result.error = RemoveFile(kept)) != 0)
             return result;
     } else {
         if (!sys::PathIsMissing(original) && !IsToolsOwn(original, entry.original, toolDir)) {
@@ -135,7 +134,7 @@ RestoreOutcome CDaltrixDlg::RestoreSystemDsn() {
             AddLog(logfmt::kRestoreNotOwn, {m_installDir});
             return RestoreOutcome::Refused;
         case RestorePlan::Refusal::RecordUnreadable:
-            AddLog(logfmt::kRestoreRecordUnreadable, {m_installDir + u"\\" + kKeptRecordName});
+            AddLog(logfmt::kRestoreRecordUnreadable, {InFolder(m_installDir, kKeptRecordName)});
             return RestoreOutcome::Refused;
     }
     if (!Ask(kRestoreQuestion)) {
@@ -144,7 +143,7 @@ RestoreOutcome CDaltrixDlg::RestoreSystemDsn() {
     }
     AddLog(logfmt::kRestoringSystemDsn);
     for (const CString& name : plan.notUnderstood)
-        AddLog(logfmt::kKeptNameNotUnderstood, {m_installDir + u"\\" + name});
+        AddLog(logfmt::kKeptNameNotUnderstood, {InFolder(m_installDir, name)});
     for (const KeptEntry& step : plan.steps) {
         if (!PutBackAndLog(step)) {
             AddLog(logfmt::kRestoreIncomplete, {m_installDir});
@@ -157,9 +156,9 @@ RestoreOutcome CDaltrixDlg::RestoreSystemDsn() {
 
 bool CDaltrixDlg::PutBackAndLog(const KeptEntry& entry) {
     const PutBackResult result = PutBack(m_installDir, entry, ToolFolder());
-    const CString kept = m_installDir + u"\\" + entry.kept;
+    const CString kept = InFolder(m_installDir, entry.kept);
     if (!result.keptInTheWay.IsEmpty())
-        AddLog(logfmt::kKeptInTheWay, {entry.original, m_installDir + u"\\" + result.keptInTheWay});
+        AddLog(logfmt::kKeptInTheWay, {entry.original, InFolder(m_installDir, result.keptInTheWay)});
     if (result.error) {
         AddLog(logfmt::kCannotPutBack, {kept, entry.original, sys::ErrorNumberText(result.error)});
         return false;

@@ -3,6 +3,7 @@
 // new one replaces it, and an older backup is kept under a name of its own first.
 #include "Restore.h"
 #include "SystemDsnFiles.h"
+#include "WholeFiles.h"
 
 #include "app/DaltrixDlg.h"
 #include "app/LogFormats.h"
@@ -34,7 +35,7 @@ bool CDaltrixDlg::BackupSystemDsn() {
             UndoSystemDsnBackup();
             return false;
         }
-        AddLog(logfmt::kOlderBackupKept, {m_installDir + u"\\" + older.entry.kept});
+        AddLog(logfmt::kOlderBackupKept, {InFolder(m_installDir, older.entry.kept)});
     }
     AddLog(logfmt::kRenamingToBackup);
     const Kept& copy =
@@ -49,9 +50,9 @@ bool CDaltrixDlg::BackupSystemDsn() {
 
 void CDaltrixDlg::LogKeepFailure(const Kept& kept) {
     if (kept.recordFailed)
-        AddLog(logfmt::kCannotRecord, {m_installDir + u"\\" + kKeptRecordName, sys::ErrorNumberText(kept.error)});
+        AddLog(logfmt::kCannotRecord, {InFolder(m_installDir, kKeptRecordName), sys::ErrorNumberText(kept.error)});
     else
-        AddLog(logfmt::kCannotRename, {m_installDir + u"\\" + kept.entry.original, kept.error});
+        AddLog(logfmt::kCannotRename, {InFolder(m_installDir, kept.entry.original), kept.error});
 }
 
 // Leaves the folder as the run found it: the older backup back in its place, the copy of

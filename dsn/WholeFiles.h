@@ -13,3 +13,10 @@ int PutInPlace(const CString& target, const std::vector<unsigned char>& bytes);
 
 // The same for a name that must be free: EEXIST, and nothing replaced, when it is taken.
 int PutNew(const CString& target, const std::vector<unsigned char>& bytes);
+
+// The path of a file of the folder.
+CString InFolder(const CString& folder, const CString& name);
+// 0, or the runtime's error number; ENOENT for a file that is not there.
+int RemoveFile(const CString& path);
+// Why a file could not be read, as an error number: not there, a folder, or no access.
+int WhyUnreadable(const CString& path);
