@@ -45,6 +45,7 @@ protected:
             WriteFile(install / name, bytes);
     }
 
+public:
     void Convert() {
         StartToolAgain();
         StartAndConvert("7");
@@ -56,6 +57,7 @@ protected:
         headless::SysCommand(*f.dlg, IDM_RESTORE);
     }
 
+protected:
     // The verb run here, its file operations in the installation folder counted.
     int Counted(const std::function<void()>& verb) const {
         posix_host::WatchFileOperations(WinPath(install));
@@ -82,9 +84,10 @@ protected:
 
     // The folder as the product finds it after a stop: a whole tqsys.dsn, its own or the new one;
     // every file it had, under some name; each company file its own or the tool's, never a part.
-    void ExpectAWorkingProduct(const Folder& product, const Folder& converted, int stopAt) const {
+    void ExpectAWorkingProduct() const {
+        const Folder& product = m_product;
+        const Folder& converted = m_converted;
         const Folder now = Snapshot();
-        SCOPED_TRACE("stopped before file operation " + std::to_string(stopAt));
         ASSERT_TRUE(now.contains("tqsys.dsn"));
         EXPECT_TRUE(now.at("tqsys.dsn") == product.at("tqsys.dsn") || now.at("tqsys.dsn") == converted.at("tqsys.dsn"));
         std::multiset<std::string> contents;
@@ -100,38 +103,46 @@ protected:
             }
         }
     }
+
+    using Verb = void (CrashSweep::*)();
+
+    // `verb`, in a folder laid out as `start`, stopped before each of its `steps` file operations
+    // in turn: after each stop the product works, and the verbs of `then`, run one after the other,
+    // each end in the folder the uninterrupted run left.
+    void EveryStop(const Folder& start, int steps, Verb verb, const std::vector<std::pair<Verb, Folder>>& then) {
+        for (int stopAt = 1; stopAt <= steps; ++stopAt) {
+            SCOPED_TRACE("stopped before file operation " + std::to_string(stopAt));
+            Lay(start);
+            KilledBefore(stopAt, [this, verb] { (this->*verb)(); });
+            ExpectAWorkingProduct();
+            for (const auto& [again, uninterrupted] : then) {
+                (this->*again)();
+                EXPECT_EQ(Snapshot(), uninterrupted);
+            }
+        }
+    }
+
+    Folder m_product;
+    Folder m_converted;
 };
 
 TEST_P(CrashSweep, EveryStopLeavesAWorkingProductAndRunningAgainFinishesTheJob) {
-    Folder product = Snapshot();
-    product.insert(GetParam().extra.begin(), GetParam().extra.end());
-    Lay(product);
+    m_product = Snapshot();
+    m_product.insert(GetParam().extra.begin(), GetParam().extra.end());
+    Lay(m_product);
     const int conversionSteps = Counted([this] { Convert(); });
     ASSERT_EQ(f.Log().back().substr(4), "Klart! Klicka Avsluta");
-    const Folder converted = Snapshot();
+    m_converted = Snapshot();
     const int restoreSteps = Counted([this] { Restore(); });
     const Folder restored = Snapshot();
-    for (const auto& [name, bytes] : product)
+    for (const auto& [name, bytes] : m_product)
         EXPECT_EQ(restored.at(name), bytes) << name << " did not come back";
     RecordProperty("conversion_file_operations", conversionSteps);
     RecordProperty("restore_file_operations", restoreSteps);
 
-    for (int stopAt = 1; stopAt <= conversionSteps; ++stopAt) {
-        Lay(product);
-        KilledBefore(stopAt, [this] { Convert(); });
-        ExpectAWorkingProduct(product, converted, stopAt);
-        Convert();
-        EXPECT_EQ(Snapshot(), converted) << "converted again after a stop before file operation " << stopAt;
-        Restore();
-        EXPECT_EQ(Snapshot(), restored) << "restored after a stop before file operation " << stopAt;
-    }
-    for (int stopAt = 1; stopAt <= restoreSteps; ++stopAt) {
-        Lay(converted);
-        KilledBefore(stopAt, [this] { Restore(); });
-        ExpectAWorkingProduct(product, converted, stopAt);
-        Restore();
-        EXPECT_EQ(Snapshot(), restored) << "restored again after a stop before file operation " << stopAt;
-    }
+    EveryStop(m_product, conversionSteps, &CrashSweep::Convert,
+              {{&CrashSweep::Convert, m_converted}, {&CrashSweep::Restore, restored}});
+    EveryStop(m_converted, restoreSteps, &CrashSweep::Restore, {{&CrashSweep::Restore, restored}});
 }
 
 INSTANTIATE_TEST_SUITE_P(Sites, CrashSweep,
